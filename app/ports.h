@@ -1,6 +1,6 @@
 #pragma once
 // The few things the window-free subsystems need from the window.  The main window implements
-// them with Qt; tests implement them with small doubles.
+// them with Qt widgets; tests implement them with small doubles.
 #include <string>
 
 // Runs the window's pending events so that the window stays alive during a long operation.
@@ -10,13 +10,22 @@ public:
     virtual void PumpMessages() = 0;
 };
 
-// A gauge and a status text, such as the upgrade page's progress bar and status label.
-class IProgressSink {
+// A progress gauge (the upgrade page's progress bars).
+class IGauge {
 public:
-    virtual ~IProgressSink() = default;
-    virtual void SetStatusText(const std::u16string& text) = 0;
-    virtual void SetGaugeMax(int max) = 0;
-    virtual void SetGaugePosition(int position) = 0;
+    virtual ~IGauge() = default;
+    virtual void SetMax(int max) = 0;
+    virtual void SetPosition(int position) = 0;
+    virtual int Max() const = 0;
+    virtual int Position() const = 0;
+};
+
+// A label whose caption shows the status of the operation in progress.
+class IStatusLabel {
+public:
+    virtual ~IStatusLabel() = default;
+    virtual void SetCaption(const std::u16string& text) = 0;
+    virtual std::u16string Caption() const = 0;
 };
 
 // A modal message box with one text and an OK button.
