@@ -1,0 +1,28 @@
+#pragma once
+// Loads the user's language from lang.ini once, while the main window is being built: the
+// language number, the label captions, fonts and placements, and the StringTable.
+#include "app/main_state.h"
+#include "i18n/language_view.h"
+
+#include <string>
+
+// lang.ini beside the executable.
+std::string LangIniPath();
+
+// The lang.ini section of a language number: "cn" for 1 ... "it" for 12, "en" for any other.
+std::string LanguageSection(int languageNumber);
+
+// The whole loading run.  Fills state.LanguageNumber, state.Texts and ProgressTexts and applies
+// the captions, fonts and placements through `view`.  Creates lang.ini (BOM and one empty line)
+// when it is missing.  Returns an empty text on success, or "Cannot create file <path>" when the
+// file is missing and cannot be created; nothing is applied then and the caller ends start-up.
+[[nodiscard]] std::string LoadLanguage(MainState& state, ILanguageView& view,
+                                       const std::string& iniPath);
+
+// The per-language adjustments that LoadLanguage applies; the last one is also called by the
+// internet indicator each time it switches the state label.
+void ApplyChineseFonts(ILanguageView& view, int languageNumber);
+void SetLabelInternetUpgradePostion(ILanguageView& view, int languageNumber);
+void SetLabelPrintPostion(ILanguageView& view, int languageNumber);
+void PlaceCheckUpdateLabel(ILanguageView& view, int languageNumber);
+void PlaceInternetStateLabel(ILanguageView& view, int languageNumber, bool connected);
