@@ -1,0 +1,174 @@
+#include "reception/upload_recorder.h"
+
+#include "app/main_state.h"
+#include "device/frame_codec.h"
+#include "device/sync_uart.h"
+#include "platform/clock.h"
+#include "platform/paths.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::uint16_t kUploadStart = 0x0104;
+constexpr std::uint16_t kUploadAccepted = 0x0144;
+constexpr std::uint16_t kUploadBlock = 0x0204;
+constexpr std::uint16_t kUploadBlockAck = 0x0242;
+constexpr std::uint16_t kUploadEnd = 0x0304;
+constexpr std::uint16_t kUploadEndAck = 0x0344;
+constexpr int kBlockHeader = 8; // marker, length, code, block number
+constexpr std::uint64_t kOfferSeconds = 3;
+
+int WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+} // namespace
+
+std::string UploadFilePath() {
+    std::string path = platform::ExecutablePath();
+    if (path.empty())
+        return path;
+    const auto slash = path.find_last_of('/');
+    const auto dot = path.find_last_of('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash + 1))
+        path.resize(dot);
+    return path + ".dat";
+}
+
+int WriteFileAtomically(const std::string& path, const std::uint8_t* data, std::size_t size) {
+    std::string temp = path + ".XXXXXX";
+    const int fd = mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    int error = WriteAll(fd, data, size);
+    // The data must be on disk before the name points at it, or a crash could leave an empty
+    // file in place of the previous one.
+    if (error == 0 && fsync(fd) != 0)
+        error = errno;
+    // A new file gets the usual permissions, not mkostemp's private 0600.
+    if (error == 0) {
+        const mode_t mask = umask(0);
+        umask(mask);
+        fchmod(fd, 0666 & ~mask);
+    }
+    if (close(fd) != 0 && error == 0)
+        error = errno;
+    if (error == 0 && std::rename(temp.c_str(), path.c_str()) != 0)
+        error = errno;
+    if (error != 0)
+        unlink(temp.c_str());
+    return error;
+}
+
+UploadRecorder::UploadRecorder(MainState& state)
+    : state_(state), outputPath_(UploadFilePath()), clock_(platform::CalendarSeconds) {}
+
+bool UploadRecorder::WithinAnswerTime() const {
+    return static_cast<std::uint64_t>(clock_() - startTime_) < kOfferSeconds;
+}
+
+void UploadRecorder::SendUploadStart() {
+    std::uint8_t frame[kFrameOverhead];
+    const int length = BuildFrame(frame, kUploadStart, nullptr, 0);
+    state_.Uart->SendData(frame, length);
+}
+
+void UploadRecorder::SendUploadBlockAck(std::uint8_t status) {
+    std::uint8_t frame[kFrameOverhead + 1];
+    const int length = BuildFrame(frame, kUploadBlockAck, &status, 1);
+    state_.Uart->SendData(frame, length);
+}
+
+void UploadRecorder::SendUploadEndAck() {
+    std::uint8_t frame[kFrameOverhead];
+    const int length = BuildFrame(frame, kUploadEndAck, nullptr, 0);
+    state_.Uart->SendData(frame, length);
+}
+
+void UploadRecorder::UartReadDebugTimerTimer() {
+    if (state_.Uart == nullptr)
+        return;
+    if (!state_.UploadActive &&
+        static_cast<std::uint64_t>(clock_() - startTime_) >= kOfferSeconds) {
+        SendUploadStart();
+        lastRequest_ = kUploadStart;
+        startTime_ = clock_();
+    }
+
+    const int got = state_.Uart->RecvData(buffer_ + held_, kBufferSize - held_);
+    if (got <= 0) {
+        held_ = 0; // whatever stayed incomplete over a quiet second is dropped
+        return;
+    }
+    held_ += got;
+    const int length = ValidateFrame(buffer_, held_);
+    if (length == 0)
+        return; // incomplete or damaged: kept for the next tick
+    Dispatch(length);
+
+    if (length < held_ && buffer_[length] == '$') {
+        std::memmove(buffer_, buffer_ + length, static_cast<std::size_t>(held_ - length));
+        held_ -= length;
+    } else {
+        held_ = 0;
+    }
+}
+
+void UploadRecorder::Dispatch(int length) {
+    const std::uint16_t code = static_cast<std::uint16_t>(buffer_[4] | buffer_[5] << 8);
+    switch (code) {
+    case kUploadAccepted:
+        if (lastRequest_ == kUploadStart && WithinAnswerTime() && !state_.UploadActive) {
+            state_.UploadActive = true;
+            lastRequest_ = 0;
+            state_.UploadBlockCount = 0;
+            state_.UploadStream.clear();
+        }
+        break;
+    case kUploadBlock: {
+        // A frame too short for a block number carries no block.
+        if (!state_.UploadActive || length < kBlockHeader + 4)
+            break;
+        const int block = buffer_[6] | buffer_[7] << 8;
+        if (block == state_.UploadBlockCount) {
+            SendUploadBlockAck(0);
+            state_.UploadStream.insert(state_.UploadStream.end(), buffer_ + kBlockHeader,
+                                       buffer_ + length - 4);
+            ++state_.UploadBlockCount;
+        } else if (block == state_.UploadBlockCount - 1) {
+            SendUploadBlockAck(0); // the ScanTool repeated the last block: stored already
+        } else {
+            SendUploadBlockAck(2);
+        }
+        break;
+    }
+    case kUploadEnd:
+        if (state_.UploadBlockCount > 0) {
+            lastSaveError_ = outputPath_.empty()
+                                 ? ENOENT
+                                 : WriteFileAtomically(outputPath_, state_.UploadStream.data(),
+                                                       state_.UploadStream.size());
+            state_.UploadStream.clear();
+            state_.UploadBlockCount = 0;
+        }
+        SendUploadEndAck();
+        break;
+    default:
+        break;
+    }
+}

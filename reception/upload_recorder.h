@@ -1,0 +1,54 @@
+#pragma once
+// The upload channel offered to the ScanTool while the Internet Upgrade page is shown: a start
+// request every three seconds, numbered blocks acknowledged and collected, and on the end frame
+// the collected data written beside the executable.
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <string>
+
+struct MainState;
+
+// The executable's path with its extension replaced by ".dat" (or ".dat" added when it has
+// none); "" when the executable's path is unknown.
+std::string UploadFilePath();
+
+// Writes `size` bytes to `path` without ever leaving a partly written file there: the data goes
+// to a new file in the same folder which then replaces `path`.  Returns 0, or an errno value.
+int WriteFileAtomically(const std::string& path, const std::uint8_t* data, std::size_t size);
+
+class UploadRecorder {
+public:
+    explicit UploadRecorder(MainState& state);
+
+    // Where uploads are written (default: UploadFilePath()).
+    void SetOutputPath(std::string path) { outputPath_ = std::move(path); }
+    const std::string& OutputPath() const { return outputPath_; }
+    // The calendar-second clock (default: platform::CalendarSeconds).
+    void SetClock(std::function<std::time_t()> clock) { clock_ = std::move(clock); }
+
+    // One tick of the main window's UartReadDebugTimer.
+    void UartReadDebugTimerTimer();
+
+    // errno of the last failed save, 0 after a successful one.  A failed save leaves the
+    // previous file in place.
+    int LastSaveError() const { return lastSaveError_; }
+
+private:
+    void SendUploadStart();
+    void SendUploadBlockAck(std::uint8_t status);
+    void SendUploadEndAck();
+    void Dispatch(int length);
+    bool WithinAnswerTime() const;
+
+    static constexpr int kBufferSize = 2048;
+
+    MainState& state_;
+    std::string outputPath_;
+    std::function<std::time_t()> clock_;
+    std::uint8_t buffer_[kBufferSize] = {};
+    std::int32_t held_ = 0;
+    std::uint16_t lastRequest_ = 0;
+    std::time_t startTime_ = 0;
+    int lastSaveError_ = 0;
+};
