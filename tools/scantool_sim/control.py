@@ -1,0 +1,243 @@
+"""Line commands that steer a running simulator; each is answered with one line, "ok ..." or
+"error ...".  `help` lists them."""
+
+import os
+import shlex
+import time
+
+from . import codec
+from .faults import Fault
+from .upload import UploadPlan
+
+HELP = """commands (one per line, answered with "ok ..." or "error ..."):
+  ping | sync                        answer ok (sync also flushes the frame log)
+  plug | unplug                      create / remove the device node link and sysfs entry
+  set key=value ...                  change a setting (see `get`); e.g. set info_form=short
+  get [key]                          show settings
+  fault KIND [cmd=0x0403] [count=N] [block=n] [value=v] [ms=N]
+                                     KIND: ignore wrong_group wrong_sub bad_crc short long
+                                     status delay; applies to the next N matching requests
+  fault clear                        forget all faults
+  print HEX                          send raw bytes unasked (print text with its escapes)
+  text WORDS...                      send the words as 8-bit text with CR LF
+  wave S1 S2 ...                     send one waveform sample frame (unsigned 16-bit samples)
+  wave_end                           send the waveform end frame
+  frame CODE [HEX]                   send any frame from the device
+  upload blocks=N size=S [data=HEX] [repeat=k,..] [skip=k,..] [accept=0] [accept_delay_ms=N]
+         [gap_ms=N] [ack_timeout_ms=N] [retries=N] [end=0] [now=1]
+                                     arm an upload for the next start request (now=1: send
+                                     the blocks at once, without a start exchange)
+  upload cancel
+  status                             plugged, upload state, counts
+  count code=0x0103                  how many valid requests with that code arrived
+  wait code=0x0103 [count=N] [timeout_ms=N]
+                                     answer once N such requests arrived (or error timeout)
+  wait upload=done [timeout_ms=N]    answer once the upload is done or failed
+  stats                              own processing time per firmware block
+  image KIND                         path and size of the reassembled image of a FirmwareKind
+  quit                               remove everything and exit"""
+
+
+def _int(text):
+    return int(text, 0)
+
+
+def _options(words):
+    out = {}
+    for w in words:
+        if "=" not in w:
+            raise ValueError(f"expected key=value, got {w!r}")
+        k, v = w.split("=", 1)
+        out[k] = v
+    return out
+
+
+def _numbers(text):
+    return [int(x, 0) for x in text.split(",") if x]
+
+
+class Waiter:
+    def __init__(self, reply, condition, deadline):
+        self.reply = reply
+        self.condition = condition  # returns the reply line once settled, else None
+        self.deadline = deadline
+
+
+class Control:
+    def __init__(self, sim):
+        self.sim = sim
+        self.waiters = []
+
+    def run(self, line, reply):
+        """Runs one command line; `reply` is called once with the answer text."""
+        try:
+            words = shlex.split(line)
+        except ValueError as e:
+            reply(f"error {e}")
+            return
+        if not words:
+            return
+        name, args = words[0], words[1:]
+        handler = getattr(self, "cmd_" + name, None)
+        if handler is None:
+            reply(f"error unknown command {name!r} (try help)")
+            return
+        try:
+            answer = handler(args, reply)
+        except (ValueError, KeyError, IndexError, OSError) as e:
+            reply(f"error {e}")
+            return
+        if answer is not None:
+            reply(answer)
+
+    def check_waiters(self, now):
+        still = []
+        for w in self.waiters:
+            text = w.condition()
+            if text is not None:
+                w.reply(text)
+            elif now >= w.deadline:
+                w.reply("error timeout")
+            else:
+                still.append(w)
+        self.waiters = still
+
+    def next_deadline(self):
+        return min((w.deadline for w in self.waiters), default=None)
+
+    # Commands ---------------------------------------------------------------------------
+
+    def cmd_help(self, args, reply):
+        for line in HELP.splitlines():
+            reply("# " + line)
+        return "ok"
+
+    def cmd_ping(self, args, reply):
+        return "ok"
+
+    def cmd_sync(self, args, reply):
+        return "ok"
+
+    def cmd_plug(self, args, reply):
+        self.sim.plug()
+        return f"ok {self.sim.link.slave_path}"
+
+    def cmd_unplug(self, args, reply):
+        self.sim.unplug()
+        return "ok"
+
+    def cmd_set(self, args, reply):
+        for key, value in _options(args).items():
+            if key == "pace":
+                self.sim.link.pace = value.lower() in ("1", "true", "yes", "on")
+            else:
+                self.sim.device.settings.set(key, value)
+        return "ok"
+
+    def cmd_get(self, args, reply):
+        s = self.sim.device.settings
+        values = dict(vars(s))
+        values["pace"] = self.sim.link.pace
+        if args:
+            return "ok " + str(values[args[0]])
+        return "ok " + " ".join(f"{k}={v}" for k, v in values.items())
+
+    def cmd_fault(self, args, reply):
+        if args == ["clear"]:
+            self.sim.device.faults.clear()
+            return "ok"
+        o = _options(args[1:])
+        fault = Fault(args[0], cmd=_int(o["cmd"]) if "cmd" in o else None,
+                      count=_int(o.get("count", "1")),
+                      block=_int(o["block"]) if "block" in o else None,
+                      value=_int(o.get("value", "1")), ms=_int(o.get("ms", "0")))
+        self.sim.device.faults.add(fault)
+        return "ok"
+
+    def cmd_print(self, args, reply):
+        self.sim.device.send_raw(bytes.fromhex("".join(args)))
+        return "ok"
+
+    def cmd_text(self, args, reply):
+        self.sim.device.send_raw((" ".join(args) + "\r\n").encode("latin-1", "replace"))
+        return "ok"
+
+    def cmd_wave(self, args, reply):
+        payload = b"".join(_int(a).to_bytes(2, "little") for a in args)
+        self.sim.device.send_raw(codec.build(0x01FF, payload))
+        return "ok"
+
+    def cmd_wave_end(self, args, reply):
+        self.sim.device.send_raw(codec.build(0x02FF))
+        return "ok"
+
+    def cmd_frame(self, args, reply):
+        payload = bytes.fromhex("".join(args[1:]))
+        self.sim.device.send_raw(codec.build(_int(args[0]), payload))
+        return "ok"
+
+    def cmd_upload(self, args, reply):
+        up = self.sim.device.upload
+        if args == ["cancel"]:
+            up.cancel()
+            return "ok"
+        o = _options(args)
+        flag = lambda k, d: o.get(k, d) not in ("0", "false", "no", "off")
+        plan = UploadPlan(
+            blocks=_int(o.get("blocks", "1")), size=_int(o.get("size", "16")),
+            data=bytes.fromhex(o["data"]) if "data" in o else None,
+            repeat=_numbers(o.get("repeat", "")), skip=_numbers(o.get("skip", "")),
+            accept=flag("accept", "1"), accept_delay_ms=_int(o.get("accept_delay_ms", "0")),
+            gap_ms=_int(o.get("gap_ms", "0")), ack_timeout_ms=_int(o.get("ack_timeout_ms", "2500")),
+            retries=_int(o.get("retries", "5")), end=flag("end", "1"), now=flag("now", "0"))
+        up.arm(plan, time.monotonic())
+        return "ok"
+
+    def cmd_status(self, args, reply):
+        up = self.sim.device.upload
+        return (f"ok plugged={int(self.sim.plugged)} upload={up.state} "
+                f"upload_acked={up.acked} device_id={self.sim.device.settings.device_id}")
+
+    def cmd_count(self, args, reply):
+        code = _int(_options(args)["code"])
+        return f"ok {self.sim.device.counts.get(code, 0)}"
+
+    def cmd_wait(self, args, reply):
+        o = _options(args)
+        deadline = time.monotonic() + _int(o.get("timeout_ms", "5000")) / 1000.0
+        device = self.sim.device
+        if "upload" in o:
+            want = o["upload"]
+
+            def condition():
+                state = device.upload.state
+                if state == want:
+                    return "ok " + state
+                return "error upload failed" if state == "failed" else None
+        else:
+            code, count = _int(o["code"]), _int(o.get("count", "1"))
+
+            def condition():
+                n = device.counts.get(code, 0)
+                return f"ok {n}" if n >= count else None
+
+        self.waiters.append(Waiter(reply, condition, deadline))
+        self.check_waiters(time.monotonic())
+        return None
+
+    def cmd_stats(self, args, reply):
+        times = self.sim.device.block_times
+        if not times:
+            return "ok blocks=0"
+        avg = sum(times) / len(times) * 1e6
+        worst = max(times) * 1e6
+        return f"ok blocks={len(times)} block_us_avg={avg:.1f} block_us_max={worst:.1f}"
+
+    def cmd_image(self, args, reply):
+        path = self.sim.device.images.path(_int(args[0]))
+        size = os.path.getsize(path) if os.path.exists(path) else -1
+        return f"ok {path} {size}"
+
+    def cmd_quit(self, args, reply):
+        self.sim.running = False
+        return "ok"

@@ -1,0 +1,100 @@
+"""The pseudo-terminal that stands for the ScanTool's USB serial port, and the scheduler that
+lets replies leave late, in pieces, or at the pace of a 115200-baud UART."""
+
+import collections
+import errno
+import os
+import time
+import tty
+
+UART_BYTES_PER_SECOND = 11520  # 115200 baud, 10 bits per byte
+
+
+class Link:
+    def __init__(self):
+        self.master = -1
+        self.slave = -1
+        self.slave_path = None
+        self.queue = collections.deque()  # (due time, bytes), sent in order
+        self.out = bytearray()  # bytes due now, not yet taken by the pty
+        self.pace = False
+        self.tx_wire = 0.0  # pacing: when the next outgoing byte may leave
+        self.rx_wire = 0.0  # pacing: when the last received byte would have arrived
+
+    @property
+    def is_open(self):
+        return self.master >= 0
+
+    def open(self):
+        self.master, self.slave = os.openpty()
+        # Raw from the start: no echo and no line editing, even before the program sets it.
+        tty.setraw(self.slave)
+        os.set_blocking(self.master, False)
+        self.slave_path = os.ttyname(self.slave)
+
+    def close(self):
+        for fd in (self.master, self.slave):
+            if fd >= 0:
+                os.close(fd)
+        self.master = self.slave = -1
+        self.queue.clear()
+        self.out.clear()
+
+    def read(self):
+        """Whatever the program has written, or b"" when nothing is there."""
+        try:
+            data = os.read(self.master, 65536)
+        except OSError as e:
+            if e.errno in (errno.EAGAIN, errno.EIO):
+                return b""
+            raise
+        if data and self.pace:
+            now = time.monotonic()
+            self.rx_wire = max(self.rx_wire, now) + len(data) / UART_BYTES_PER_SECOND
+        return data
+
+    def earliest_reply(self, now):
+        """A reply cannot leave before the request would have crossed a paced wire."""
+        return max(now, self.rx_wire) if self.pace else now
+
+    def send(self, data, due):
+        self.queue.append((due, bytes(data)))
+
+    def pending(self):
+        return bool(self.queue or self.out)
+
+    def service(self, now):
+        """Moves due bytes into the pty.  Returns True when the pty refused bytes (wait until
+        it is writable)."""
+        wire_idle = not self.out
+        while self.queue and self.queue[0][0] <= now:
+            self.out += self.queue.popleft()[1]
+        if not self.out or not self.is_open:
+            return False
+        count = len(self.out)
+        if self.pace:
+            # A byte leaves only once it would have crossed the wire completely.
+            if wire_idle and self.tx_wire < now:
+                self.tx_wire = now
+            count = min(count, int((now - self.tx_wire) * UART_BYTES_PER_SECOND))
+            if count <= 0:
+                return False
+        try:
+            written = os.write(self.master, self.out[:count])
+        except OSError as e:
+            if e.errno in (errno.EAGAIN, errno.EIO):
+                return True
+            raise
+        del self.out[:written]
+        if self.pace:
+            self.tx_wire += written / UART_BYTES_PER_SECOND
+        return written < count
+
+    def next_wakeup(self):
+        if self.out and self.pace:
+            # Wake for about a millisecond's worth of bytes at a time.
+            chunk = max(1, min(len(self.out), UART_BYTES_PER_SECOND // 1000))
+            return self.tx_wire + chunk / UART_BYTES_PER_SECOND
+        if self.queue and not self.out:
+            return self.queue[0][0]
+        return None
