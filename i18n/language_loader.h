@@ -2,15 +2,13 @@
 // Loads the user's language from lang.ini once, while the main window is being built: the
 // language number, the label captions, fonts and placements, and the StringTable.
 #include "app/main_state.h"
+#include "i18n/language_keys.h"
 #include "i18n/language_view.h"
 
 #include <string>
 
 // lang.ini beside the executable.
 std::string LangIniPath();
-
-// The lang.ini section of a language number: "cn" for 1 ... "it" for 12, "en" for any other.
-std::string LanguageSection(int languageNumber);
 
 // The whole loading run.  Fills state.LanguageNumber, state.Texts and ProgressTexts and applies
 // the captions, fonts and placements through `view`.  Creates lang.ini (BOM and one empty line)
