@@ -1,11 +1,5 @@
-#include <QApplication>
-#include <QWidget>
+#include "app/main_entry.h"
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    QWidget window;
-    window.setWindowFlag(Qt::FramelessWindowHint);
-    window.setFixedSize(960, 700);
-    window.show();
-    return app.exec();
+    return RunQuillon(argc, argv);
 }

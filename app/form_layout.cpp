@@ -1,0 +1,221 @@
+// The controls of the main window under their layout names, at their layout places.  The pages'
+// controls are placed straight onto the window: page position (x, y) stands at form (x, y + 156),
+// right under the row of image tabs where the skin paints the content frame.
+#include "app/controls.h"
+#include "app/form_look.h"
+#include "app/form_main.h"
+
+#include <QFrame>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSlider>
+#include <QTextEdit>
+#include <QToolButton>
+#include <QTreeWidget>
+
+namespace {
+
+constexpr int kPageTop = 156; // form y of a page's y = 0
+const QColor kWhite(255, 255, 255);
+
+template <class T>
+T* Place(QWidget* parent, const char* name, int left, int top, int width, int height) {
+    auto* control = new T(parent);
+    control->setObjectName(QString::fromLatin1(name));
+    control->setGeometry(left, top, width, height);
+    return control;
+}
+
+// A transparent Unicode label: only its text is drawn, the skin shows through.
+TClickLabel* Caption(QWidget* parent, const char* name, int left, int top, int width, int height,
+                     int pixels, const QColor& color) {
+    auto* label = Place<TClickLabel>(parent, name, left, top, width, height);
+    label->setFont(PixelFont(pixels));
+    SetFontColor(label, color);
+    label->setAttribute(Qt::WA_TranslucentBackground);
+    return label;
+}
+
+// A flat title button without glyph: the skin under it shows the symbol.
+QPushButton* TitleButton(QWidget* parent, const char* name, int left, int top) {
+    auto* button = Place<QPushButton>(parent, name, left, top, 24, 23);
+    button->setFlat(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setCursor(Qt::PointingHandCursor);
+    button->setStyleSheet(QStringLiteral(
+        "QPushButton { background: transparent; border: none; }"
+        "QPushButton:hover { background: rgba(255, 255, 255, 40); border-radius: 4px; }"
+        "QPushButton:pressed { background: rgba(255, 255, 255, 80); border-radius: 4px; }"));
+    return button;
+}
+
+TImageControl* Image(QWidget* parent, const char* name, int left, int top, int width, int height,
+                     bool transparent) {
+    auto* image = Place<TImageControl>(parent, name, left, top, width, height);
+    image->SetTransparent(transparent);
+    return image;
+}
+
+} // namespace
+
+void TFormMain::CreateControls() {
+    TitleButton(this, "SpeedButtonSetting", 840, 19);
+    TitleButton(this, "btn_minimize", 880, 20);
+    TitleButton(this, "SpeedButton4", 920, 19);
+
+    const int tabLefts[3] = {13, 323, 637};
+    for (int i = 0; i < 3; ++i) {
+        const QByteArray name = "TabImgBtn" + QByteArray::number(i);
+        tabImages_[i] = Image(this, name.constData(), tabLefts[i], 87, 310, 59, false);
+    }
+    tabImages_[2]->hide();
+
+    auto* internetUpgrade = Caption(this, "Label_InternetUpgrade", 97, 98, 164, 27, 20, kWhite);
+    internetUpgrade->setCursor(Qt::PointingHandCursor);
+    internetUpgrade->setWordWrap(true);
+    internetUpgrade->setProperty("autoSize", true);
+    auto* print = Caption(this, "Label_Print", 409, 98, 220, 33, 20, kWhite);
+    print->setCursor(Qt::PointingHandCursor);
+    print->setWordWrap(true);
+    Caption(this, "Label_Status", 33, 666, 856, 33, 17, QColor(128, 128, 128));
+
+    CreateInternetUpgradePage(kPageTop);
+    CreatePrintPage(kPageTop);
+    CreateDtcPage(kPageTop);
+    CreateHiddenPages();
+}
+
+void TFormMain::CreateInternetUpgradePage(int dy) {
+    std::vector<QWidget*>& page = tabPageControls_[0];
+    page.push_back(Image(this, "Image_bak1", 24, 8 + dy, 50, 50, false));
+    page.push_back(Image(this, "Button_InternetUpdate", 371, 428 + dy, 200, 53, true));
+    page.push_back(Image(this, "img_internet_status_text", 607, 428 + dy, 200, 53, true));
+    page.push_back(Image(this, "img_internet_status_icon", 832, 428 + dy, 54, 53, true));
+    page.push_back(Caption(this, "Label_Upgrade", 81, 18 + dy, 99, 31, 24, kWhite));
+    const char* steps[] = {"Label_Step1Part1", "Label_Step2", "Label_Step3"};
+    const char* stepParts[] = {"Label_Step1Part2", "Label_Step2Part2", "Label_Step3Part2"};
+    const int stepTops[] = {80, 170, 260};
+    const int partTops[] = {125, 215, 310};
+    for (int i = 0; i < 3; ++i)
+        page.push_back(Caption(this, steps[i], 81, stepTops[i] + dy, 816, 27, 20, kWhite));
+    for (int i = 0; i < 3; ++i)
+        page.push_back(Caption(this, stepParts[i], 161, partTops[i] + dy, 728, 27, 20, kWhite));
+    auto* checkUpdate = Caption(this, "Label_CheckUpdate", 433, 443 + dy, 133, 27, 20, kWhite);
+    checkUpdate->setAlignment(Qt::AlignCenter);
+    checkUpdate->setCursor(Qt::PointingHandCursor);
+    page.push_back(checkUpdate);
+    auto* connected = Caption(this, "Label_InternetConnected", 608, 440 + dy, 182, 27, 20, kWhite);
+    connected->setAlignment(Qt::AlignCenter);
+    page.push_back(connected);
+
+    auto* panel = Place<QFrame>(this, "PanelGauge", 56, 370 + dy, 828, 44);
+    panel->setFrameShape(QFrame::NoFrame);
+    auto* gauge = Place<TGauge>(panel, "ProgressBar10", 0, 0, 828, 44);
+    gauge->SetMax(100);
+    page.push_back(panel);
+}
+
+void TFormMain::CreatePrintPage(int dy) {
+    std::vector<QWidget*>& page = tabPageControls_[1];
+    const char* buttons[] = {"imgbtn_print", "imgbtn_clear", "imgbtn_copy", "imgbtn_edit"};
+    const int buttonLefts[] = {28, 180, 332, 484};
+    for (int i = 0; i < 4; ++i)
+        page.push_back(Image(this, buttons[i], buttonLefts[i], dy, 140, 46, true));
+    const char* labels[] = {"Label_PrintPrint", "Label_Clear", "Label_Copy", "Label_Edit"};
+    const int labelLefts[] = {88, 243, 393, 548};
+    const int labelWidths[] = {57, 49, 57, 49};
+    for (int i = 0; i < 4; ++i) {
+        auto* label =
+            Caption(this, labels[i], labelLefts[i], 10 + dy, labelWidths[i], 25, 16, kWhite);
+        label->setCursor(Qt::PointingHandCursor);
+        page.push_back(label);
+    }
+
+    auto* richEdit = Place<QTextEdit>(this, "RichEdit", 18, 59 + dy, 921, 425);
+    richEdit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    richEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    richEdit->setLineWrapMode(QTextEdit::NoWrap);
+    page.push_back(richEdit);
+
+    // The waveform chart with its save button and track bar; its drawing comes with the
+    // waveform capture.
+    auto* chart = Place<QFrame>(this, "Chart1", 24, 64 + dy, 913, 417);
+    chart->setAutoFillBackground(true);
+    QPalette chartPalette = chart->palette();
+    chartPalette.setColor(QPalette::Window, QColor(2, 33, 81));
+    chart->setPalette(chartPalette);
+    auto* save = Place<QToolButton>(chart, "Btn_SaveChart", 887, 3, 23, 22);
+    save->setAutoRaise(true);
+    save->setToolTip(QStringLiteral("Save chart curve to file ..."));
+    auto* track = Place<QSlider>(chart, "TrackBar_ChartLine", 48, 397, 863, 20);
+    track->setOrientation(Qt::Horizontal);
+    track->setTickPosition(QSlider::NoTicks);
+    track->setFocusPolicy(Qt::NoFocus);
+    track->setRange(0, 0);
+    chart->hide();
+    page.push_back(chart);
+
+    auto* stat = Place<QLabel>(this, "StaticText_SampleStat", 44, 450 + dy, 73, 17);
+    SetFontColor(stat, kWhite);
+    page.push_back(stat);
+}
+
+void TFormMain::CreateDtcPage(int dy) {
+    std::vector<QWidget*>& page = tabPageControls_[2];
+    page.push_back(Image(this, "imgframe_dtclookup", 0, dy, 960, 496, true));
+    page.push_back(Image(this, "Image1", 124, 5 + dy, 223, 39, false));
+    auto* list = Place<QTreeWidget>(this, "DTCLookupList", 18, 97 + dy, 921, 390);
+    list->setHeaderHidden(true);
+    list->setRootIsDecorated(false);
+    page.push_back(list);
+    auto* search = Place<QLineEdit>(this, "EditSearch", 132, 14 + dy, 208, 32);
+    search->setMaxLength(32);
+    page.push_back(search);
+}
+
+// The page control with the pages that this layout never shows: the manual list and the local
+// upgrade rows with the maintenance buttons.  Their controls exist so that the busy state and
+// the start-up lists can work with them.
+void TFormMain::CreateHiddenPages() {
+    auto* pages = Place<QWidget>(this, "PageControl_Main", -4, 129, 961, 520);
+    auto* manual = Place<QWidget>(pages, "TabSheet_Manual", 4, 27, 953, 489);
+    Place<QLabel>(manual, "Label2", 24, 8, 400, 20)
+        ->setText(QStringLiteral("Double click to open the selected file!"));
+    auto* manualList = Place<QListWidget>(manual, "ManualListBox", 16, 40, 577, 329);
+    manualList->setFont(PixelFont(18));
+    manualList->setSortingEnabled(false);
+    manual->hide();
+
+    auto* local = Place<QWidget>(pages, "TabSheet_LocalUpgrade", 4, 27, 953, 489);
+    const char* captions[] = {"Upgrade MCU", "Upgrade FLASH", "Upgrade LOGO or LOGO+FLASH"};
+    for (int row = 1; row <= 3; ++row) {
+        const QByteArray n = QByteArray::number(row);
+        auto* group =
+            Place<QGroupBox>(local, ("GroupBox" + n).constData(), 16, 16 + (row - 1) * 96, 600, 84);
+        group->setTitle(QString::fromLatin1(captions[row - 1]));
+        auto* edit = Place<QLineEdit>(group, ("Edit_UpgradePath" + n).constData(), 16, 24, 360, 24);
+        edit->setReadOnly(true);
+        Place<QPushButton>(group, ("Button_UpgradeSelect" + n).constData(), 392, 24, 90, 26)
+            ->setText(QStringLiteral("Select file"));
+        Place<QPushButton>(group, ("Button_LocalUpgrade" + n).constData(), 494, 24, 90, 26)
+            ->setText(QStringLiteral("Update"));
+        auto* gauge = Place<TGauge>(group, ("ProgressBar" + n).constData(), 16, 56, 360, 18);
+        gauge->hide();
+        auto* status =
+            Place<QLabel>(group, ("Label_UpdateStatus" + n).constData(), 16, 56, 560, 20);
+        status->setText(QStringLiteral("Upgrading......"));
+        status->hide();
+    }
+    Place<QPushButton>(local, "Button_QueryVersion", 640, 24, 120, 28)
+        ->setText(QStringLiteral("Query Version"));
+    Place<QPushButton>(local, "Button_QueryID", 640, 64, 120, 28)
+        ->setText(QStringLiteral("Query ID"));
+    Place<QPushButton>(local, "Button_SetID", 640, 104, 120, 28)->setText(QStringLiteral("Set ID"));
+    auto* hook = Place<QPushButton>(local, "Button3", 640, 144, 120, 28);
+    hook->setText(QStringLiteral("Button3"));
+    hook->hide();
+    local->hide();
+    pages->hide();
+}

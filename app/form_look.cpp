@@ -1,0 +1,34 @@
+#include "app/form_look.h"
+
+#include "i18n/fonts.h"
+
+#include <QApplication>
+#include <QPalette>
+#include <QWidget>
+
+QFont PixelFont(int pixels, const QString& face) {
+    QFont font(QString::fromStdString(ResolveFontFace(face.toStdString())));
+    font.setPixelSize(pixels);
+    return font;
+}
+
+void SetFontColor(QWidget* control, const QColor& color) {
+    QPalette palette = control->palette();
+    palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::Text, color);
+    palette.setColor(QPalette::ButtonText, color);
+    control->setPalette(palette);
+}
+
+QColor FontColor(const QWidget* control) {
+    return control->palette().color(QPalette::WindowText);
+}
+
+QColor SystemWindowColor() {
+    return QApplication::palette().color(QPalette::Active, QPalette::Base);
+}
+
+QColor SystemScrollBarColor() {
+    // The desktop has no colour of its own for scroll bars; the usual light grey stands in.
+    return QColor(200, 200, 200);
+}

@@ -1,0 +1,20 @@
+#pragma once
+// Fonts and colours of the window's controls.
+#include <QColor>
+#include <QFont>
+#include <QString>
+
+class QWidget;
+
+// The layout's face for every caption; the platform substitutes an installed CJK face.
+inline const QString kLayoutFace = QStringLiteral("微软雅黑");
+
+QFont PixelFont(int pixels, const QString& face = kLayoutFace);
+
+// The colour a control draws its text with.
+void SetFontColor(QWidget* control, const QColor& color);
+QColor FontColor(const QWidget* control);
+
+// The desktop's window colour (a current tab's caption) and scroll-bar colour (the other one).
+QColor SystemWindowColor();
+QColor SystemScrollBarColor();

@@ -1,0 +1,315 @@
+// The main window's start-up sequence, its title buttons, close handling and timers.
+#include "app/form_main.h"
+
+#include "app/controls.h"
+#include "app/form_language_view.h"
+#include "app/skin_images.h"
+#include "device/connection_monitor.h"
+#include "device/sync_uart.h"
+#include "i18n/language_loader.h"
+#include "platform/device_watch.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QSocketNotifier>
+
+#include <cstdio>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kPageTop = 156;
+
+// What the connection monitor changes in the window.
+class FormConnectionView final : public IConnectionView {
+public:
+    explicit FormConnectionView(TFormMain& form) : form_(form) {}
+    void SetStatusText(const std::u16string& text) override {
+        if (auto* label = form_.Control<QLabel>("Label_Status"))
+            label->setText(ToQString(text));
+    }
+    void SetUartPrintReadTimerEnabled(bool enabled) override {
+        SetTimerEnabled(form_.UartPrintReadTimer, enabled);
+    }
+    void SetUartReadDebugTimerEnabled(bool enabled) override {
+        SetTimerEnabled(form_.UartReadDebugTimer, enabled);
+    }
+    void SetUpgradeBusy(int mode) override { form_.SetUpgradeBusy(mode); }
+
+private:
+    static void SetTimerEnabled(QTimer* timer, bool enabled) {
+        if (enabled && !timer->isActive())
+            timer->start();
+        else if (!enabled)
+            timer->stop();
+    }
+    TFormMain& form_;
+};
+
+QTimer* MakeTimer(QObject* owner, const char* name) {
+    auto* timer = new QTimer(owner);
+    timer->setObjectName(QString::fromLatin1(name));
+    return timer;
+}
+
+} // namespace
+
+struct TFormMain::DeviceWatchHolder {
+    platform::DeviceWatch watch;
+};
+
+TFormMain::TFormMain(FormMainOptions options, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), options_(std::move(options)) {
+    // 1. The window and its controls under their layout names.
+    setObjectName(QStringLiteral("FormMain"));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+    resize(956, 737);
+    CreateControls();
+    UartPrintReadTimer = MakeTimer(this, "UartPrintReadTimer");
+    TimerCheckInternet = MakeTimer(this, "TimerCheckInternet");
+    TimerAnimator = MakeTimer(this, "TimerAnimator");
+    TimerMonitorWaveRecv = MakeTimer(this, "TimerMonitorWaveRecv");
+    UartReadDebugTimer = MakeTimer(this, "UartReadDebugTimer");
+    ConnectHandlers();
+    for (int row = 1; row <= 3; ++row) {
+        const QByteArray name = "Label_UpdateStatus" + QByteArray::number(row);
+        statusLabels_[row - 1] = std::make_unique<QtStatusLabel>(Control<QLabel>(name.constData()));
+    }
+    statusLabels_[3] = std::make_unique<QtStatusLabel>(Control<QLabel>("Label_Status"));
+    connectionView_ = std::make_unique<FormConnectionView>(*this);
+
+    // 2. The window texts start empty.
+    state_.Texts = StringTable{};
+    state_.Pump = &pump_;
+    messageBox_ = std::make_unique<QtMessageBox>(this);
+    state_.MessageBox = options_.MessageBox ? options_.MessageBox : messageBox_.get();
+    // 3. Sockets need no start-up on this platform.
+
+    // 4.
+    state_.CloseRequested = false;
+    state_.FlashDownloadSize = 0;
+    state_.RomDownloadSize = 0;
+    state_.DownloadPhase = 0;
+    state_.BusyMode = 0;
+    state_.CurrentComPort = -1;
+    state_.ChartShown = false;
+
+    // 5. The one serial port, closed for now.
+    uart_ = std::make_unique<TSyncUart>();
+    uart_->SetPump(&pump_);
+    uart_->SetBaudRate(12); // index 12 of the baud table: 115200
+    uart_->SetParity(ptNONE);
+    uart_->SetDataBits(db8BITS);
+    uart_->SetStopBits(sb1BITS);
+    state_.Uart = uart_.get();
+
+    // 6.
+    UartPrintReadTimer->stop();
+    UartPrintReadTimer->setInterval(15);
+    TimerCheckInternet->setInterval(1000);
+    TimerCheckInternet->start();
+    TimerAnimator->stop();
+    TimerAnimator->setInterval(800);
+    TimerMonitorWaveRecv->stop();
+    TimerMonitorWaveRecv->setInterval(1000);
+
+    // 7. The waveform buffer.
+    state_.WaveBytes = 0;
+    state_.WaveCapacity = 8192;
+    state_.PrintCodePage = 28605;
+    state_.WaveData.assign(static_cast<std::size_t>(state_.WaveCapacity), 0);
+    state_.WaveCaptureDone = true;
+
+    // 8.
+    UartReadDebugTimer->stop();
+    UartReadDebugTimer->setInterval(1000);
+
+    // 9. The upload recorder.
+    state_.UploadActive = false;
+    state_.UploadBlockCount = 0;
+    state_.UploadStream.clear();
+
+    // 10. The DTC list and the manual list are filled by their pages; then the texts.
+    LoadTexts();
+
+    // 11. Each local-upgrade gauge stands exactly in its path edit's place while busy.
+    for (int row = 1; row <= 3; ++row) {
+        const QByteArray n = QByteArray::number(row);
+        auto* edit = Control<QWidget>(("Edit_UpgradePath" + n).constData());
+        auto* gauge = Control<QWidget>(("ProgressBar" + n).constData());
+        gauge->setGeometry(edit->geometry());
+    }
+
+    // 12. Centred on the screen.
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+
+    // 13.
+    setWindowTitle(QStringLiteral("QUILLON"));
+    QCoreApplication::setApplicationName(QStringLiteral("QUILLON"));
+
+    // 14. Skin, page layout and tab looks.
+    SetUpSkin();
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+
+    // 15. The first connection attempt, then watch for devices coming and going.
+    CheckConnection();
+    if (options_.WatchDevices)
+        StartDeviceWatch();
+}
+
+TFormMain::~TFormMain() {
+    delete deviceNotifier_;
+    // The subsystems hold pointers into the state; none of them outlives the window.
+    state_.CurrentGauge = nullptr;
+    state_.CurrentStatusLabel = nullptr;
+    state_.Uart = nullptr;
+}
+
+void TFormMain::LoadTexts() {
+    FormLanguageView view(this, [this](const QWidget* control) {
+        for (const auto& page : tabPageControls_)
+            for (const QWidget* c : page)
+                if (c == control && !skinApplied_)
+                    return kPageTop;
+        return 0;
+    });
+    const std::string path = options_.LangIniPath.empty() ? LangIniPath() : options_.LangIniPath;
+    const std::string error = LoadLanguage(state_, view, path);
+    if (!error.empty())
+        throw std::runtime_error(error);
+}
+
+void TFormMain::ConnectHandlers() {
+    connect(UartPrintReadTimer, &QTimer::timeout, this, &TFormMain::UartPrintReadTimerTimer);
+    connect(TimerCheckInternet, &QTimer::timeout, this, &TFormMain::TimerCheckInternetTimer);
+    connect(TimerAnimator, &QTimer::timeout, this, &TFormMain::TimerAnimatorTimer);
+    connect(TimerMonitorWaveRecv, &QTimer::timeout, this, &TFormMain::TimerMonitorWaveRecvTimer);
+    connect(UartReadDebugTimer, &QTimer::timeout, this, &TFormMain::UartReadDebugTimerTimer);
+
+    connect(Control<QPushButton>("SpeedButton4"), &QPushButton::clicked, this,
+            &TFormMain::SpeedButton4Click);
+    connect(Control<QPushButton>("btn_minimize"), &QPushButton::clicked, this,
+            &TFormMain::btn_minimizeClick);
+    connect(Control<QPushButton>("SpeedButtonSetting"), &QPushButton::clicked, this,
+            &TFormMain::SpeedButtonSettingClick);
+    for (TImageControl* tab : tabImages_)
+        connect(tab, &TClickLabel::clicked, this, &TFormMain::TabImgBtnClick);
+    connect(Control<TClickLabel>("Label_InternetUpgrade"), &TClickLabel::clicked, this,
+            [this] { SwitchTabImgBtn(0); });
+    connect(Control<TClickLabel>("Label_Print"), &TClickLabel::clicked, this,
+            [this] { SwitchTabImgBtn(1); });
+}
+
+// The close button of the skin ends the process at once: no close query, no restart.
+void TFormMain::SpeedButton4Click() {
+    QCoreApplication::quit();
+    if (options_.TerminateProcess) {
+        options_.TerminateProcess();
+        return;
+    }
+    std::fflush(nullptr);
+    ::_exit(0);
+}
+
+void TFormMain::btn_minimizeClick() {
+    showMinimized();
+}
+
+void TFormMain::SpeedButtonSettingClick() {
+    if (options_.ShowLanguageDialog)
+        options_.ShowLanguageDialog();
+}
+
+void TFormMain::FormCloseQuery(bool& canClose) {
+    canClose = true;
+    state_.CloseRequested = true;
+}
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+    bool canClose = false;
+    FormCloseQuery(canClose);
+    if (canClose)
+        event->accept();
+    else
+        event->ignore();
+}
+
+void TFormMain::ShowTextMessage(const std::u16string& text) {
+    state_.MessageBox->ShowTextMessage(text);
+}
+
+void TFormMain::SetUpgradeBusy(int mode) {
+    if (mode != -1)
+        state_.BusyMode = static_cast<std::uint32_t>(mode);
+    const bool enabled = state_.Uart && state_.Uart->Active() && state_.BusyMode == 0;
+
+    for (const char* name : {"Button_LocalUpgrade1", "Button_LocalUpgrade2", "Button_LocalUpgrade3",
+                             "Button_InternetUpdate", "Label_CheckUpdate", "Button_UpgradeSelect1",
+                             "Button_UpgradeSelect2", "Button_UpgradeSelect3"})
+        Control<QWidget>(name)->setEnabled(enabled);
+
+    for (std::uint32_t row = 1; row <= 3; ++row) {
+        const QByteArray n = QByteArray::number(row);
+        const bool busyRow = state_.BusyMode == row;
+        Control<QWidget>(("Label_UpdateStatus" + n).constData())->setVisible(busyRow);
+        Control<QWidget>(("Edit_UpgradePath" + n).constData())->setVisible(!busyRow);
+        Control<QWidget>(("ProgressBar" + n).constData())->setVisible(busyRow);
+    }
+
+    if (state_.BusyMode >= 1 && state_.BusyMode <= 3) {
+        const QByteArray n = QByteArray::number(state_.BusyMode);
+        state_.CurrentGauge = Control<TGauge>(("ProgressBar" + n).constData());
+        state_.CurrentStatusLabel = statusLabels_[state_.BusyMode - 1].get();
+    } else if (state_.BusyMode == 10) {
+        state_.CurrentGauge = Control<TGauge>("ProgressBar10");
+        state_.CurrentStatusLabel = statusLabels_[3].get();
+    }
+    if (state_.CurrentGauge)
+        state_.CurrentGauge->SetPosition(0);
+
+    for (const char* name : {"Button_QueryID", "Button_SetID", "Button_QueryVersion"})
+        Control<QWidget>(name)->setEnabled(enabled);
+}
+
+void TFormMain::CheckConnection() {
+    ::CheckConnection(state_, *connectionView_);
+}
+
+void TFormMain::DeviceChanged() {
+    CheckConnection();
+}
+
+void TFormMain::StartDeviceWatch() {
+    deviceWatch_ = std::make_unique<DeviceWatchHolder>();
+    if (!deviceWatch_->watch.Start() || deviceWatch_->watch.Fd() < 0) {
+        deviceWatch_.reset();
+        return;
+    }
+    deviceNotifier_ = new QSocketNotifier(deviceWatch_->watch.Fd(), QSocketNotifier::Read, this);
+    connect(deviceNotifier_, &QSocketNotifier::activated, this, [this] {
+        if (deviceWatch_->watch.DrainChanged())
+            DeviceChanged();
+    });
+}
+
+// Hooks of the pages' periodic work; each page's subsystem fills its own.
+void TFormMain::UartPrintReadTimerTimer() {}
+void TFormMain::TimerCheckInternetTimer() {}
+void TFormMain::TimerAnimatorTimer() {
+    const char* name =
+        animationPhase_ ? "png:internet_connected_icon2" : "png:internet_connected_icon3";
+    Control<TImageControl>("img_internet_status_icon")->DrawPicture(SkinImage(name));
+    animationPhase_ = !animationPhase_;
+}
+void TFormMain::TimerMonitorWaveRecvTimer() {}
+void TFormMain::UartReadDebugTimerTimer() {}

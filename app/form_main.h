@@ -1,0 +1,144 @@
+#pragma once
+// The main window: a borderless, skinned 960 x 700 window that hosts every subsystem.  Its
+// private fields live in MainState; its event handlers hand the work to the subsystems.
+#include "app/main_state.h"
+#include "app/qt_ports.h"
+
+#include <QImage>
+#include <QPoint>
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QSocketNotifier;
+class TClickLabel;
+class TImageControl;
+class TSyncUart;
+class IConnectionView;
+class ILanguageView;
+
+// What the program entry (or a test) decides for the window.
+struct FormMainOptions {
+    // lang.ini to read; empty means the one beside the executable.
+    std::string LangIniPath;
+    // Where ShowTextMessage goes; null means a modal message box.
+    IMessageBox* MessageBox = nullptr;
+    // Ends the process at once for the close button; null means _exit(0).
+    std::function<void()> TerminateProcess;
+    // Shows the language dialog modally for the settings button.
+    std::function<void()> ShowLanguageDialog;
+    // Watch the system for devices coming and going.
+    bool WatchDevices = true;
+};
+
+class TFormMain final : public QWidget {
+    Q_OBJECT
+public:
+    explicit TFormMain(FormMainOptions options = {}, QWidget* parent = nullptr);
+    ~TFormMain() override;
+
+    MainState& State() { return state_; }
+    const MainState& State() const { return state_; }
+
+    // The control of the layout with this name, or null.
+    template <class T = QWidget> T* Control(const char* name) const {
+        return findChild<T*>(QString::fromLatin1(name));
+    }
+
+    // Timers of the window.
+    QTimer* UartPrintReadTimer;
+    QTimer* TimerCheckInternet;
+    QTimer* TimerAnimator;
+    QTimer* TimerMonitorWaveRecv;
+    QTimer* UartReadDebugTimer;
+
+    void SetUpgradeBusy(int mode);
+    void ShowTextMessage(const std::u16string& text);
+    void FormCloseQuery(bool& canClose);
+    // The tab switch for an explicit index; a caption click calls it too.
+    void SwitchTabImgBtn(int index);
+    // The connection monitor; also run by the device-change notification.
+    void CheckConnection();
+    // Device-change notification from the platform.
+    void DeviceChanged();
+    // Shows the internet indicator's state and adjusts its timers.
+    void ShowInternetState(bool connected);
+    // The print page shows the waveform chart (true) or the text pane (false).
+    void ShowWaveChart(bool on);
+
+    // Image name drawn into each tab control, for looking at the tab looks.
+    const std::array<std::string, 3>& TabLooks() const { return tabLooks_; }
+    const std::vector<QWidget*>& TabPageControls(int page) const {
+        return tabPageControls_.at(page);
+    }
+    const QImage& BackgroundBitmap() const { return backgroundBitmap_; }
+    // How many window moves the top band has started (by the platform or by hand).
+    int WindowMovesStarted() const { return windowMovesStarted_; }
+
+    // Handlers of the title buttons.
+    void SpeedButton4Click();
+    void btn_minimizeClick();
+    void SpeedButtonSettingClick();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // Start-up pieces (form_layout.cpp, skin.cpp).
+    void CreateControls();
+    void CreateInternetUpgradePage(int dy);
+    void CreatePrintPage(int dy);
+    void CreateDtcPage(int dy);
+    void CreateHiddenPages();
+    void CreateTimers();
+    void LoadTexts();
+    void SetUpSkin();
+    void DrawTab(int index, bool current);
+    void ConnectHandlers();
+    void StartDeviceWatch();
+
+    void TabImgBtnClick();
+    void ImageBackgroundMouseDown(Qt::MouseButton button, QPoint position);
+    void ImageBackgroundMouseMove(QPoint position);
+    void UartPrintReadTimerTimer();
+    void TimerCheckInternetTimer();
+    void TimerAnimatorTimer();
+    void TimerMonitorWaveRecvTimer();
+    void UartReadDebugTimerTimer();
+
+    FormMainOptions options_;
+    MainState state_;
+    QtMessagePump pump_;
+    std::unique_ptr<QtMessageBox> messageBox_;
+    std::unique_ptr<TSyncUart> uart_;
+    std::array<std::unique_ptr<QtStatusLabel>, 4> statusLabels_; // rows 1..3, then Label_Status
+    std::unique_ptr<IConnectionView> connectionView_;
+
+    std::array<TImageControl*, 3> tabImages_{};
+    std::array<std::vector<QWidget*>, 3> tabPageControls_;
+    std::array<std::string, 3> tabLooks_;
+    QImage backgroundBitmap_;
+
+    bool skinApplied_ = false;
+    bool internetStateShown_ = false;
+    bool animationPhase_ = false;
+
+    // Manual window move when the platform refuses to move the window itself.
+    bool manualMove_ = false;
+    int windowMovesStarted_ = 0;
+    QPoint manualMoveOffset_;
+
+    int deviceWatchFd_ = -1;
+    QSocketNotifier* deviceNotifier_ = nullptr;
+    struct DeviceWatchHolder;
+    std::unique_ptr<DeviceWatchHolder> deviceWatch_;
+};

@@ -1,0 +1,239 @@
+// The skin: background, tab looks, page switching, the window move by its top band, and the
+// looks of the internet indicator and the print page's chart-or-text switch.
+#include "app/controls.h"
+#include "app/first_paint.h"
+#include "app/form_language_view.h"
+#include "app/form_look.h"
+#include "app/form_main.h"
+#include "app/skin_images.h"
+#include "i18n/language_loader.h"
+
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTextEdit>
+#include <QWindow>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kDragBand = 75; // the top band that moves the window
+
+std::string TabLookName(int index, bool current) {
+    char name[32];
+    std::snprintf(name, sizeof name, current ? "png:mbutton_%db" : "png:mbutton_%da", index + 1);
+    return name;
+}
+
+void ShowControls(const std::vector<QWidget*>& controls, bool visible) {
+    for (QWidget* control : controls) {
+        const QPoint place = control->pos();
+        control->setVisible(visible);
+        control->move(place);
+    }
+}
+
+void SetEnabled(QTimer* timer, bool enabled) {
+    if (enabled && !timer->isActive())
+        timer->start();
+    else if (!enabled)
+        timer->stop();
+}
+
+} // namespace
+
+void TFormMain::DrawTab(int index, bool current) {
+    const std::string name = TabLookName(index, current);
+    const QImage look = SkinImage(name);
+    if (look.isNull())
+        return;
+    tabImages_[index]->DrawPicture(look);
+    tabImages_[index]->update();
+    tabLooks_[index] = name;
+}
+
+void TFormMain::SetUpSkin() {
+    // Tabs: hand cursor, their index as tag, and their looks with tab 0 current.
+    for (int i = 0; i < 3; ++i) {
+        tabImages_[i]->setCursor(Qt::PointingHandCursor);
+        tabImages_[i]->setProperty("tag", i);
+        DrawTab(i, i == state_.CurrentTab);
+    }
+    state_.CurrentTab = 0;
+
+    // The pages' controls stand on the window already; only the first page shows.
+    skinApplied_ = true;
+    ShowControls(tabPageControls_[1], false);
+    ShowControls(tabPageControls_[2], false);
+
+    // A pill-shaped gauge.
+    auto* panel = Control<QWidget>("PanelGauge");
+    QPainterPath pill;
+    pill.addRoundedRect(QRectF(0, 0, panel->width(), panel->height()), panel->height() / 2.0,
+                        panel->height() / 2.0);
+    panel->setMask(QRegion(pill.toFillPolygon().toPolygon()));
+    auto* gauge = Control<TGauge>("ProgressBar10");
+    gauge->SetBackColor(QColor(8, 49, 95));
+    gauge->SetFillColor(QColor(0, 239, 96));
+
+    // Image buttons in their normal looks.
+    Control<TImageControl>("Button_InternetUpdate")->DrawPicture(SkinImage("png:checkbtn_out"));
+    for (const char* name : {"print", "clear", "copy", "edit"}) {
+        const std::string control = std::string("imgbtn_") + name;
+        Control<TImageControl>(control.c_str())
+            ->DrawPicture(SkinImage(std::string("png:btn_") + name + "_normal"));
+    }
+    Control<TImageControl>("Image_bak1")->DrawPicture(SkinImage("jpg:image_bak1"));
+    Control<TImageControl>("Image1")->DrawPicture(SkinImage("jpg:image1"));
+
+    // The DTC page's frame, with the factory's key colour left out.
+    auto* frame = Control<TImageControl>("imgframe_dtclookup");
+    frame->SetTransparent(true);
+    frame->DrawPicture(SkinImage("png:frame_dtclookup"));
+    frame->SetTransparentColor(qRgb(239, 205, 171));
+
+    backgroundBitmap_ = SkinImage("png:main");
+
+    auto* search = Control<QLineEdit>("EditSearch");
+    search->setFrame(false);
+    search->setFixedHeight(20);
+    search->setFont(PixelFont(20, search->font().family()));
+    search->setStyleSheet(
+        QStringLiteral("QLineEdit { border: none; background: rgb(26, 81, 146); color: white; }"));
+    auto* richEdit = Control<QTextEdit>("RichEdit");
+    richEdit->setFrameShape(QFrame::NoFrame);
+    QFont richFont = richEdit->font();
+    richFont.setPointSize(12);
+    richEdit->setFont(richFont);
+    QPalette richPalette = richEdit->palette();
+    richPalette.setColor(QPalette::Base, QColor(2, 33, 81));
+    richPalette.setColor(QPalette::Text, QColor(0, 238, 0));
+    richEdit->setPalette(richPalette);
+    richEdit->setTextColor(QColor(0, 238, 0));
+
+    setFixedSize(960, 700);
+    ShowInternetState(false);
+}
+
+void TFormMain::TabImgBtnClick() {
+    if (auto* tab = qobject_cast<QWidget*>(sender()))
+        SwitchTabImgBtn(tab->property("tag").toInt());
+}
+
+void TFormMain::SwitchTabImgBtn(int index) {
+    if (state_.BusyMode != 0 || index == state_.CurrentTab || index < 0 || index > 2)
+        return;
+    const int left = state_.CurrentTab;
+    DrawTab(index, true);
+    DrawTab(left, false);
+
+    auto* internetUpgrade = Control<QWidget>("Label_InternetUpgrade");
+    auto* print = Control<QWidget>("Label_Print");
+    if (index == 0)
+        SetFontColor(internetUpgrade, SystemWindowColor());
+    else if (index == 1)
+        SetFontColor(print, SystemWindowColor());
+    if (left == 0)
+        SetFontColor(internetUpgrade, SystemScrollBarColor());
+    else if (left == 1)
+        SetFontColor(print, SystemScrollBarColor());
+
+    ShowControls(tabPageControls_[index], true);
+    ShowControls(tabPageControls_[left], false);
+    state_.CurrentTab = index;
+
+    SetEnabled(TimerAnimator, state_.InternetConnected && state_.CurrentTab == 0);
+    SetEnabled(TimerCheckInternet, state_.CurrentTab == 0);
+    SetEnabled(UartPrintReadTimer, state_.CurrentTab == 1);
+    SetEnabled(UartReadDebugTimer, state_.CurrentTab == 0);
+    if (state_.CurrentTab == 1)
+        ShowWaveChart(state_.ChartShown);
+}
+
+void TFormMain::ShowWaveChart(bool on) {
+    auto* chart = Control<QWidget>("Chart1");
+    if (on == state_.ChartShown && on == !chart->isHidden() &&
+        on == TimerMonitorWaveRecv->isActive())
+        return;
+    state_.ChartShown = on;
+    chart->setVisible(on);
+    Control<QWidget>("RichEdit")->setVisible(!on);
+    Control<QWidget>("StaticText_SampleStat")->setVisible(on);
+    TimerMonitorWaveRecv->setProperty("tag", 0);
+    SetEnabled(TimerMonitorWaveRecv, on);
+}
+
+void TFormMain::ShowInternetState(bool connected) {
+    if (internetStateShown_ && connected == state_.InternetConnected)
+        return;
+    Control<TImageControl>("img_internet_status_text")
+        ->DrawPicture(
+            SkinImage(connected ? "png:internet_connected_text2" : "png:internet_connected_text0"));
+    Control<TImageControl>("img_internet_status_icon")
+        ->DrawPicture(
+            SkinImage(connected ? "png:internet_connected_icon2" : "png:internet_connected_icon0"));
+    auto* label = Control<QLabel>("Label_InternetConnected");
+    FormLanguageView view(this, [](const QWidget*) { return 0; });
+    if (connected) {
+        TimerCheckInternet->setInterval(15000);
+        SetEnabled(TimerAnimator, state_.CurrentTab == 0);
+        label->setText(ToQString(state_.Texts.LabelInternetConnected));
+    } else {
+        TimerCheckInternet->setInterval(5000);
+        TimerAnimator->stop();
+        label->setText(ToQString(state_.Texts.LabelInternetDisconnected));
+    }
+    PlaceInternetStateLabel(view, state_.LanguageNumber, connected);
+    state_.InternetConnected = connected;
+    internetStateShown_ = true;
+}
+
+void TFormMain::paintEvent(QPaintEvent*) {
+    {
+        QPainter painter(this);
+        if (backgroundBitmap_.isNull())
+            painter.fillRect(rect(), QColor(8, 33, 66));
+        else
+            painter.drawImage(QRect(0, 0, width(), height()), backgroundBitmap_,
+                              QRect(0, 0, width(), height()));
+    }
+    ReportFirstPaint();
+}
+
+void TFormMain::ImageBackgroundMouseDown(Qt::MouseButton button, QPoint position) {
+    if (button != Qt::LeftButton || position.y() >= kDragBand)
+        return;
+    ++windowMovesStarted_;
+    QWindow* window = windowHandle();
+    if (window && window->startSystemMove())
+        return;
+    // The platform refused: follow the mouse ourselves until the button is released.
+    manualMove_ = true;
+    manualMoveOffset_ = position;
+    grabMouse();
+}
+
+void TFormMain::ImageBackgroundMouseMove(QPoint position) {
+    setCursor(position.y() < kDragBand ? Qt::PointingHandCursor : Qt::ArrowCursor);
+}
+
+void TFormMain::mousePressEvent(QMouseEvent* event) {
+    ImageBackgroundMouseDown(event->button(), event->position().toPoint());
+}
+
+void TFormMain::mouseMoveEvent(QMouseEvent* event) {
+    if (manualMove_) {
+        move(event->globalPosition().toPoint() - manualMoveOffset_);
+        return;
+    }
+    ImageBackgroundMouseMove(event->position().toPoint());
+}
+
+void TFormMain::mouseReleaseEvent(QMouseEvent* event) {
+    if (manualMove_ && event->button() == Qt::LeftButton) {
+        manualMove_ = false;
+        releaseMouse();
+    }
+}
