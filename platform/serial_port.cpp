@@ -83,9 +83,13 @@ bool SerialPort::Open(const std::string& path) {
 void SerialPort::Close() {
     if (fd_ < 0)
         return;
-    // Drop unsent output so that closing never waits for a device that stopped reading, and
-    // lift the exclusive flag, which a pseudo-terminal would otherwise keep after the close.
-    ::ioctl(fd_, TCFLSH, TCOFLUSH);
+    // Output still waiting for the line would make close() wait for it, up to half a minute
+    // when the device stopped reading; drop it instead.  Only then: on a pseudo-terminal the
+    // flush would also discard what the far end has not read yet.
+    int unsent = 0;
+    if (::ioctl(fd_, TIOCOUTQ, &unsent) == 0 && unsent > 0)
+        ::ioctl(fd_, TCFLSH, TCOFLUSH);
+    // Lift the exclusive flag, which a pseudo-terminal would otherwise keep after the close.
     ::ioctl(fd_, TIOCNXCL);
     ::close(fd_);
     fd_ = -1;

@@ -68,7 +68,8 @@ public:
     // line has not drained for longer than a full queue needs at the configured rate.  Returns
     // the number written; fewer than `length` means failure.
     int Write(const std::uint8_t* data, int length);
-    // Reads what is there without waiting: the count, 0 when nothing is queued, -1 on failure.
+    // Reads what is there without waiting: the count, 0 when nothing is queued (also at the end
+    // of input of a hung-up device), -1 on failure.
     int Read(std::uint8_t* buffer, int length);
     // Waits at most `timeoutMs` for input.  Failed when the port is closed, hung up or broken;
     // then it returns at once.
