@@ -11,12 +11,16 @@ from .upload import UploadPlan
 
 HELP = """commands (one per line, answered with "ok ..." or "error ..."):
   ping | sync                        answer ok (sync also flushes the frame log)
-  plug | unplug                      create / remove the device node link and sysfs entry
+  plug | unplug [ms=N]               create / remove the device node link and sysfs entry
+                                     (unplug ms=N plugs back after N ms)
   set key=value ...                  change a setting (see `get`); e.g. set info_form=short
   get [key]                          show settings
   fault KIND [cmd=0x0403] [count=N] [block=n] [value=v] [ms=N]
                                      KIND: ignore wrong_group wrong_sub bad_crc short long
-                                     status delay; applies to the next N matching requests
+                                     status (value=v) delay (ms=N) unplug (instead of the
+                                     reply; ms=N plugs back after N ms); applies to the
+                                     next N matching requests (block= only to firmware
+                                     blocks of that number)
   fault clear                        forget all faults
   print HEX                          send raw bytes unasked (print text with its escapes)
   text WORDS...                      send the words as 8-bit text with CR LF
@@ -123,7 +127,9 @@ class Control:
         return f"ok {self.sim.link.slave_path}"
 
     def cmd_unplug(self, args, reply):
+        ms = _int(_options(args).get("ms", "0"))
         self.sim.unplug()
+        self.sim.replug_at = time.monotonic() + ms / 1000.0 if ms > 0 else None
         return "ok"
 
     def cmd_set(self, args, reply):

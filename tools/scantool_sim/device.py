@@ -135,6 +135,8 @@ class Device:
         self.size_notices = {}
         self.counts = {}
         self.block_times = []  # seconds of own work per firmware block
+        self.unplug_request = None  # replug delay in ms (0: stay unplugged) once asked
+        self.sent_replies = []
 
     # Sending ----------------------------------------------------------------------------
 
@@ -149,12 +151,17 @@ class Device:
 
     def _reply(self, request_code, payload, faults):
         s = self.settings
+        for f in faults:
+            if f.kind == "unplug":
+                # The cable is pulled instead of answering; the main loop does it.
+                self.unplug_request = f.ms
+                self.log.event("unplug instead of reply", code=request_code)
+                return
         frame = codec.build(reply_code(request_code), payload)
         frame, extra_ms = apply(frame, faults, request_code in WITH_STATUS)
         if frame is None or s.silent:
             self.log.event("no reply", code=request_code)
             return
-        self.log.frame("tx", frame)
         due = self.link.earliest_reply(time.monotonic()) + (s.delay_ms + extra_ms) / 1000.0
         if s.split > 0:
             for i in range(0, len(frame), s.split):
@@ -162,12 +169,21 @@ class Device:
                 due += s.split_gap_ms / 1000.0
         else:
             self.link.send(frame, due)
+        self.sent_replies.append(frame)  # logged after the request, once the reply is out
 
     # Receiving --------------------------------------------------------------------------
 
     def handle(self, frame):
         started = time.perf_counter()
         self.log.request(frame)
+        self._dispatch(frame)
+        for reply in self.sent_replies:
+            self.log.frame("tx", reply)
+        self.sent_replies.clear()
+        if frame.code == FIRMWARE_BLOCK and not frame.error:
+            self.block_times.append(time.perf_counter() - started)
+
+    def _dispatch(self, frame):
         if frame.error:
             return
         code = frame.code
@@ -184,7 +200,7 @@ class Device:
             if len(p) < 3:
                 self.log.event("block without head", code=code)
                 return
-            self._firmware_block(p, started)
+            self._firmware_block(p)
             return
         block = None
         faults = self.faults.take(code, block)
@@ -221,14 +237,14 @@ class Device:
         else:
             self.log.event("unknown command", code=code)
 
-    def _firmware_block(self, p, started):
+    def _firmware_block(self, p):
         kind, number = p[0], p[1] | (p[2] << 8)
         faults = self.faults.take(FIRMWARE_BLOCK, number)
-        refused = any(f.kind in ("ignore", "status") for f in faults) or self.settings.silent
+        refused = any(f.kind in ("ignore", "status", "unplug") for f in faults)
+        refused = refused or self.settings.silent
         if not refused:
             self.images.write_block(kind, number, p[3:])
         self._reply(FIRMWARE_BLOCK, bytes((0, p[1], p[2])), faults)
-        self.block_times.append(time.perf_counter() - started)
 
     def close(self):
         self.images.close()

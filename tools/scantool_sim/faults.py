@@ -2,7 +2,8 @@
 
 from .codec import crc16_x25
 
-KINDS = ("ignore", "wrong_group", "wrong_sub", "bad_crc", "short", "long", "status", "delay")
+KINDS = ("ignore", "wrong_group", "wrong_sub", "bad_crc", "short", "long", "status", "delay",
+         "unplug")
 
 
 class Fault:
@@ -51,7 +52,7 @@ def apply(frame, faults, has_status):
     delay = 0
     out = bytearray(frame)
     for f in faults:
-        if f.kind == "ignore":
+        if f.kind in ("ignore", "unplug"):
             return None, 0
         if f.kind == "delay":
             delay += f.ms

@@ -19,17 +19,25 @@ class FrameLog:
         self.file.write(json.dumps(entry, separators=(",", ":")) + "\n")
         self.dirty = True
 
+    def _frame_line(self, direction, marker, code, length, payload, error=None):
+        # Formatted by hand: json.dumps costs more than the rest of a firmware block's work.
+        # The marker is escaped as JSON in case a damaged frame carries odd bytes there.
+        if self.file is None:
+            return
+        t = time.monotonic() - self.start
+        extra = f',"error":"{error}"' if error else ""
+        self.file.write(f'{{"dir":"{direction}","marker":{json.dumps(marker.decode("latin-1"))},'
+                        f'"code":{code},"len":{length},"payload":"{payload.hex()}"{extra},'
+                        f'"t":{t:.6f}}}\n')
+        self.dirty = True
+
     def request(self, frame):
-        entry = {"dir": "rx", "marker": frame.marker.decode("latin-1"), "code": frame.code,
-                 "len": len(frame.raw), "payload": frame.payload.hex()}
-        if frame.error:
-            entry["error"] = frame.error
-        self._write(entry)
+        self._frame_line("rx", frame.marker, frame.code, len(frame.raw), frame.payload,
+                         frame.error)
 
     def frame(self, direction, raw):
-        self._write({"dir": direction, "marker": raw[0:2].decode("latin-1"),
-                     "code": raw[4] | (raw[5] << 8), "len": len(raw),
-                     "payload": bytes(raw[6:-4]).hex()})
+        self._frame_line(direction, bytes(raw[0:2]), raw[4] | (raw[5] << 8), len(raw),
+                         bytes(raw[6:-4]))
 
     def raw(self, direction, data):
         self._write({"dir": direction, "raw": bytes(data).hex(), "len": len(data)})

@@ -95,11 +95,13 @@ class Simulator:
                                 args.manufacturer, args.usb_name)
             self.sysfs = SysfsEntry(args.sysfs_root, args.index, identity)
         self.plugged = False
+        self.replug_at = None
         self.running = True
         self.sources = []
         self.server = None
 
     def plug(self):
+        self.replug_at = None
         if self.plugged:
             return
         self.link.open()
@@ -136,6 +138,13 @@ class Simulator:
             if frame is None:
                 break
             self.device.handle(frame)
+            if self.device.unplug_request is not None:
+                replug_ms = self.device.unplug_request
+                self.device.unplug_request = None
+                self.unplug()
+                if replug_ms > 0:
+                    self.replug_at = time.monotonic() + replug_ms / 1000.0
+                return
 
     def _drop_stale_partial(self, now):
         if self.splitter.pending() and now - self.last_rx > STALE_PARTIAL_S:
@@ -193,11 +202,15 @@ class Simulator:
         while self.running:
             now = time.monotonic()
             blocked = self.link.service(now) if self.plugged else False
+            if self.replug_at is not None and now >= self.replug_at:
+                self.replug_at = None
+                self.plug()
             self.device.upload.on_tick(now)
             self.control.check_waiters(now)
             self._drop_stale_partial(now)
             wakeups = [t for t in (self.link.next_wakeup(), self.control.next_deadline(),
-                                   self.device.upload.deadline) if t is not None]
+                                   self.device.upload.deadline, self.replug_at)
+                       if t is not None]
             if self.splitter.pending():
                 wakeups.append(self.last_rx + STALE_PARTIAL_S)
             timeout = max(0.0, min(wakeups) - time.monotonic()) if wakeups else None
