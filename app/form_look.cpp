@@ -3,6 +3,9 @@
 #include "i18n/fonts.h"
 
 #include <QApplication>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QLabel>
 #include <QPalette>
 #include <QWidget>
 
@@ -31,4 +34,17 @@ QColor SystemWindowColor() {
 QColor SystemScrollBarColor() {
     // The desktop has no colour of its own for scroll bars; the usual light grey stands in.
     return QColor(200, 200, 200);
+}
+
+void FitCaption(QLabel* label) {
+    if (label->wordWrap() || label->text().isEmpty())
+        return;
+    QFont font = label->font();
+    int pixels = QFontInfo(font).pixelSize();
+    while (pixels > 9 && QFontMetrics(font).horizontalAdvance(label->text()) > label->width()) {
+        --pixels;
+        font.setPixelSize(pixels);
+    }
+    if (font != label->font())
+        label->setFont(font);
 }

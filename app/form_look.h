@@ -18,3 +18,9 @@ QColor FontColor(const QWidget* control);
 // The desktop's window colour (a current tab's caption) and scroll-bar colour (the other one).
 QColor SystemWindowColor();
 QColor SystemScrollBarColor();
+
+class QLabel;
+
+// A single-line label whose text is wider than the label gets a smaller font until the text
+// fits (not below 9 pixels), so that no language loses the ends of its words.
+void FitCaption(QLabel* label);

@@ -3,6 +3,7 @@
 
 #include "app/controls.h"
 #include "app/form_language_view.h"
+#include "app/form_look.h"
 #include "app/skin_images.h"
 #include "device/connection_monitor.h"
 #include "device/sync_uart.h"
@@ -145,10 +146,7 @@ TFormMain::TFormMain(FormMainOptions options, QWidget* parent)
     }
 
     // 12. Centred on the screen.
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(width() / 2, height() / 2));
-    }
+    CentreOnScreen();
 
     // 13.
     setWindowTitle(QStringLiteral("QUILLON"));
@@ -156,10 +154,7 @@ TFormMain::TFormMain(FormMainOptions options, QWidget* parent)
 
     // 14. Skin, page layout and tab looks.
     SetUpSkin();
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(width() / 2, height() / 2));
-    }
+    CentreOnScreen();
 
     // 15. The first connection attempt, then watch for devices coming and going.
     CheckConnection();
@@ -175,6 +170,13 @@ TFormMain::~TFormMain() {
     state_.Uart = nullptr;
 }
 
+void TFormMain::CentreOnScreen() {
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+    }
+}
+
 void TFormMain::LoadTexts() {
     FormLanguageView view(this, [this](const QWidget* control) {
         for (const auto& page : tabPageControls_)
@@ -187,6 +189,8 @@ void TFormMain::LoadTexts() {
     const std::string error = LoadLanguage(state_, view, path);
     if (!error.empty())
         throw std::runtime_error(error);
+    for (QLabel* label : findChildren<QLabel*>())
+        FitCaption(label);
 }
 
 void TFormMain::ConnectHandlers() {

@@ -101,6 +101,7 @@ private:
     void CreateHiddenPages();
     void CreateTimers();
     void LoadTexts();
+    void CentreOnScreen();
     void SetUpSkin();
     void DrawTab(int index, bool current);
     void ConnectHandlers();

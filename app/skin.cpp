@@ -185,6 +185,7 @@ void TFormMain::ShowInternetState(bool connected) {
         TimerAnimator->stop();
         label->setText(ToQString(state_.Texts.LabelInternetDisconnected));
     }
+    FitCaption(label);
     PlaceInternetStateLabel(view, state_.LanguageNumber, connected);
     state_.InternetConnected = connected;
     internetStateShown_ = true;

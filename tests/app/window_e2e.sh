@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Runs the real program under a virtual X server from a scratch folder that holds a copy of the
+# executable, checks that a 960 x 700 window appears and that lang.ini was created beside the
+# executable, and saves a screenshot under the given artefact folder.
+#   window_e2e.sh <path of quillon> <artefact folder>
+set -euo pipefail
+exe=$1
+artifacts=$2
+mkdir -p "$artifacts"
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/quillon-e2e-XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+cp "$exe" "$scratch/quillon"
+# No ScanTool: an empty device folder and an empty device tree.
+mkdir -p "$scratch/dev" "$scratch/sys/class/tty"
+
+cat >"$scratch/run.sh" <<'INNER'
+#!/usr/bin/env bash
+set -u
+cd "$SCRATCH"
+QUILLON_DEV_DIR="$SCRATCH/dev" QUILLON_SYSFS_ROOT="$SCRATCH/sys" QUILLON_ONLINE=0 \
+  ./quillon >"$SCRATCH/out.txt" 2>&1 &
+pid=$!
+geometry=""
+for _ in $(seq 1 100); do
+  geometry=$(xwininfo -name QUILLON 2>/dev/null | awk '/Width:/{w=$2} /Height:/{h=$2} END{if (w) print w "x" h}')
+  [ -n "$geometry" ] && break
+  sleep 0.1
+done
+sleep 1 # let the first frames paint
+import -window root "$ARTIFACTS/main_window.png" || true
+alive=yes
+kill -0 "$pid" 2>/dev/null || alive=no
+kill "$pid" 2>/dev/null || true
+wait "$pid" 2>/dev/null || true
+echo "geometry=$geometry alive=$alive"
+INNER
+chmod +x "$scratch/run.sh"
+
+result=$(SCRATCH=$scratch ARTIFACTS=$artifacts \
+  xvfb-run -a -s "-screen 0 1280x1024x24" "$scratch/run.sh")
+echo "$result"
+status=0
+if [[ "$result" != *"geometry=960x700"* ]]; then
+  echo "FAIL: no 960x700 window named QUILLON appeared"
+  status=1
+fi
+if [[ "$result" != *"alive=yes"* ]]; then
+  echo "FAIL: the program ended by itself"
+  status=1
+fi
+if [ ! -f "$scratch/lang.ini" ]; then
+  echo "FAIL: lang.ini was not created beside the executable"
+  status=1
+elif [ "$(od -An -tx1 "$scratch/lang.ini" | tr -d ' \n')" != "fffe0d000a00" ]; then
+  echo "FAIL: lang.ini does not hold the byte-order mark and one empty line"
+  status=1
+fi
+[ -f "$artifacts/main_window.png" ] && echo "screenshot: $artifacts/main_window.png"
+[ "$status" -ne 0 ] && cat "$scratch/out.txt"
+exit "$status"
