@@ -1,5 +1,6 @@
 #include "device/sync_uart.h"
 
+#include "device/frame_codec.h"
 #include "platform/clock.h"
 #include "tests/device/pty_peer.h"
 
@@ -8,8 +9,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <memory>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <vector>
 
 namespace {
@@ -349,26 +354,120 @@ TEST_F(SyncUartTest, ChangingThePortNumberMovesTheOpenPort) {
     EXPECT_TRUE(other.Open());
 }
 
+// The simulated ScanTool as a child process, steered by line commands on its stdin.
+class Simulator {
+public:
+    explicit Simulator(const std::vector<std::string>& options) {
+        int in[2], out[2];
+        if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0)
+            return;
+        std::vector<std::string> args = {"python3", QUILLON_SIMULATOR};
+        args.insert(args.end(), options.begin(), options.end());
+        std::vector<char*> argv;
+        for (auto& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        if (posix_spawnp(&pid_, "python3", &actions, nullptr, argv.data(), environ) != 0)
+            pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        close(in[0]);
+        close(out[1]);
+        toSim_ = in[1];
+        fromSim_ = out[0];
+    }
+    ~Simulator() {
+        if (pid_ > 0) {
+            Command("quit");
+            close(toSim_);
+            int status = 0;
+            for (int i = 0; i < 100 && waitpid(pid_, &status, WNOHANG) == 0; ++i)
+                usleep(20000);
+            if (waitpid(pid_, &status, WNOHANG) == 0) {
+                kill(pid_, SIGKILL);
+                waitpid(pid_, &status, 0);
+            }
+        }
+        close(fromSim_);
+    }
+    // One line of output, "" after 10 s.
+    std::string Line() {
+        std::string line;
+        char c = 0;
+        while (line.empty() || line.back() != '\n') {
+            pollfd p{fromSim_, POLLIN, 0};
+            if (poll(&p, 1, 10000) <= 0 || read(fromSim_, &c, 1) != 1)
+                return "";
+            line += c;
+        }
+        return line;
+    }
+    std::string Command(const std::string& command) {
+        const std::string text = command + "\n";
+        if (write(toSim_, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+            return "";
+        return Line();
+    }
+
+private:
+    pid_t pid_ = -1;
+    int toSim_ = -1;
+    int fromSim_ = -1;
+};
+
+TEST(SyncUartWithSimulator, TransactionWithTheScanToolAndItsUnplugging) {
+    if (!std::filesystem::exists(QUILLON_SIMULATOR))
+        GTEST_SKIP() << "no simulator";
+    DevDir dev;
+    // Replies come in 7-byte pieces at the pace of a real line.
+    Simulator sim({"--dev-dir", dev.path(), "--split", "7", "--pace"});
+    ASSERT_EQ(sim.Line().rfind("READY", 0), 0u);
+
+    TSyncUart uart;
+    uart.SetBaudRate(12);
+    ASSERT_TRUE(uart.Open());
+    std::uint8_t request[kFrameOverhead];
+    const int requestLength = BuildFrame(request, 0x0103, nullptr, 0);
+    std::uint8_t reply[64] = {};
+    ASSERT_EQ(uart.SyncRequest(request, requestLength, reply, 54, 2500, 5), 54u);
+    EXPECT_EQ(ValidateFrame(reply, 54), 54);
+    EXPECT_EQ(reply[4], 0x43);
+
+    EXPECT_EQ(sim.Command("unplug").rfind("ok", 0), 0u);
+    EXPECT_EQ(uart.SyncRequest(request, requestLength, reply, 54, 200, 5), 0u);
+    EXPECT_EQ(uart.RecvData(reply, 64), 0);
+    uart.Close();
+    EXPECT_FALSE(uart.Open());
+}
+
 // Not a check: prints how long a transaction takes when the reply comes at once, the overhead
-// every firmware block pays.
+// every command and firmware block pays on top of the line itself.
 TEST_F(SyncUartTest, FiguresForAnImmediateReply) {
     OpenCom1();
     const Bytes answer = Pattern(13, 0x24);
-    peer->StartResponder(kRequest.size(), {answer});
-    std::vector<double> micros;
-    Bytes reply(13);
-    for (int i = 0; i < 200; ++i) {
-        const auto t0 = std::chrono::steady_clock::now();
-        const unsigned got = uart.SyncRequest(kRequest.data(), 10, reply.data(), 13, 2000, 5);
-        const auto t1 = std::chrono::steady_clock::now();
-        ASSERT_EQ(got, 13u);
-        micros.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
+    for (const std::size_t requestSize : {std::size_t{10}, std::size_t{522}, std::size_t{4106}}) {
+        peer->StartResponder(requestSize, {answer});
+        const Bytes request = Pattern(requestSize, 0x40);
+        std::vector<double> micros;
+        Bytes reply(13);
+        for (int i = 0; i < 200; ++i) {
+            const auto t0 = std::chrono::steady_clock::now();
+            const unsigned got = uart.SyncRequest(
+                request.data(), static_cast<unsigned>(requestSize), reply.data(), 13, 2000, 5);
+            const auto t1 = std::chrono::steady_clock::now();
+            ASSERT_EQ(got, 13u);
+            micros.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
+        }
+        peer->StopResponder();
+        std::sort(micros.begin(), micros.end());
+        std::printf("SyncRequest, %zu-byte request, 13-byte immediate reply, pollMs 5: median "
+                    "%.0f us, 90th percentile %.0f us, max %.0f us over %zu runs\n",
+                    requestSize, micros[micros.size() / 2], micros[micros.size() * 9 / 10],
+                    micros.back(), micros.size());
     }
-    std::sort(micros.begin(), micros.end());
-    std::printf("SyncRequest, 10-byte request, 13-byte immediate reply, pollMs 5: median %.0f us, "
-                "90th percentile %.0f us, max %.0f us over %zu runs\n",
-                micros[micros.size() / 2], micros[micros.size() * 9 / 10], micros.back(),
-                micros.size());
 }
 
 } // namespace
