@@ -58,16 +58,18 @@ class Settings:
         self.split_gap_ms = 5
 
     def set(self, key, value):
-        if not hasattr(self, key):
-            raise KeyError(key)
+        if key not in vars(self):
+            raise ValueError(f"unknown setting {key}")
         current = getattr(self, key)
         if isinstance(current, bool):
             value = value.lower() in ("1", "true", "yes", "on")
         elif isinstance(current, int):
             value = int(value, 0)
-            if value < 0:
-                raise ValueError(f"{key} must not be negative")
-        elif key == "info_form" and value not in ("long", "short"):
+            if value < 0 or (key.endswith("_block") and value > 0xFFFF):
+                raise ValueError(f"{key} out of range")
+        else:
+            value.encode("latin-1")  # sent as 8-bit text; refuse what cannot be
+        if key == "info_form" and value not in ("long", "short"):
             raise ValueError("info_form is long or short")
         elif key == "device_id" and len(value.encode("latin-1")) != 12:
             raise ValueError("device_id has 12 characters")

@@ -77,16 +77,18 @@ class Link:
     def service(self, now):
         """Moves due bytes into the pty.  Returns True when the pty refused bytes (wait until
         it is writable)."""
-        wire_idle = not self.out
         while self.queue and self.queue[0][0] <= now:
-            self.out += self.queue.popleft()[1]
+            due, data = self.queue.popleft()
+            if self.pace and not self.out:
+                # An idle wire starts carrying the bytes when they fall due, even when this
+                # loop woke up a little later.
+                self.tx_wire = max(self.tx_wire, due)
+            self.out += data
         if not self.out or not self.is_open:
             return False
         count = len(self.out)
         if self.pace:
             # A byte leaves only once it would have crossed the wire completely.
-            if wire_idle and self.tx_wire < now:
-                self.tx_wire = now
             count = min(count, int((now - self.tx_wire) * UART_BYTES_PER_SECOND))
             if count <= 0:
                 return False
@@ -103,8 +105,10 @@ class Link:
 
     def next_wakeup(self):
         if self.out and self.pace:
-            # Wake for about a millisecond's worth of bytes at a time.
-            chunk = max(1, min(len(self.out), UART_BYTES_PER_SECOND // 1000))
+            # Wake for about a millisecond's worth of bytes at a time; a short reply (an
+            # acknowledgement) leaves whole.
+            per_ms = UART_BYTES_PER_SECOND // 1000
+            chunk = len(self.out) if len(self.out) <= 2 * per_ms else per_ms
             return self.tx_wire + chunk / UART_BYTES_PER_SECOND
         if self.queue and not self.out:
             return self.queue[0][0]

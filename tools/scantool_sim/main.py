@@ -69,8 +69,15 @@ class LineSource:
 
     def __init__(self, fd, write):
         self.fd = fd
-        self.write = write
+        self.closed = False
         self.buf = b""
+
+        def guarded(text):
+            # A `wait` may answer after its client has gone; its fd number may be reused.
+            if not self.closed:
+                write(text)
+
+        self.write = guarded
 
 
 class Simulator:
@@ -166,6 +173,7 @@ class Simulator:
 
     def _close_source(self, src):
         self.sources.remove(src)
+        src.closed = True
         if src.fd == 0:
             # Whoever started us has gone: do not linger as an orphan.
             self.running = False
@@ -259,7 +267,7 @@ def main(argv=None):
     sim = Simulator(args)
 
     def stop(signum, frame):
-        sim.running = False
+        raise SystemExit(0)  # leaves select at once; shutdown still runs
 
     signal.signal(signal.SIGTERM, stop)
     signal.signal(signal.SIGINT, stop)
