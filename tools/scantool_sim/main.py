@@ -17,6 +17,8 @@ from .log import FrameLog
 from .sysfs import Identity, SysfsEntry, link_device_node, unlink_device_node
 
 STALE_PARTIAL_S = 1.0  # an incomplete frame older than this is dropped as junk
+SETTLE_QUIET_S = 0.002  # before a command: the line counts as quiet after this long
+SETTLE_MAX_S = 0.1  # ... and is read for at most this long
 
 EPILOG = """example: plug a simulated ScanTool into a running program
 
@@ -153,6 +155,18 @@ class Simulator:
                     self.replug_at = time.monotonic() + replug_ms / 1000.0
                 return
 
+    def settle(self):
+        """Takes in what the program has written before a command is run, so that the command
+        sees it: a pty hands bytes over a moment after they were written, so read until the
+        line has been quiet for a little while."""
+        if not self.plugged:
+            return
+        deadline = time.monotonic() + SETTLE_MAX_S
+        while self.plugged and time.monotonic() < deadline:
+            if not select.select([self.link.master], [], [], SETTLE_QUIET_S)[0]:
+                return
+            self._receive()
+
     def _drop_stale_partial(self, now):
         if self.splitter.pending() and now - self.last_rx > STALE_PARTIAL_S:
             self.log.junk(self.splitter.drop_pending())
@@ -168,6 +182,7 @@ class Simulator:
         src.buf += data
         while b"\n" in src.buf:
             line, src.buf = src.buf.split(b"\n", 1)
+            self.settle()
             self.log.flush()
             self.control.run(line.decode("utf-8", "replace").strip(), src.write)
 
