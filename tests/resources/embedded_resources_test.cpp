@@ -7,8 +7,10 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstdint>
+#include <cstdlib>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "resources/embedded_resources.h"
@@ -112,6 +114,7 @@ struct JpegInfo {
     int height = 0;
     int components = 0;
     bool ok = false;
+    std::vector<unsigned char> pixels; // top row first, `components` bytes per pixel
 };
 
 struct JpegError {
@@ -129,7 +132,6 @@ JpegInfo DecodeJpeg(const EmbeddedResource& r) {
     JpegInfo info;
     jpeg_decompress_struct cinfo{};
     JpegError err{};
-    std::vector<unsigned char> row;
     cinfo.err = jpeg_std_error(&err.mgr);
     err.mgr.error_exit = JpegErrorExit;
     jpeg_create_decompress(&cinfo);
@@ -140,9 +142,11 @@ JpegInfo DecodeJpeg(const EmbeddedResource& r) {
         info.width = static_cast<int>(cinfo.output_width);
         info.height = static_cast<int>(cinfo.output_height);
         info.components = cinfo.output_components;
-        row.resize(static_cast<std::size_t>(info.width) * info.components);
+        info.pixels.resize(static_cast<std::size_t>(info.width) * info.height * info.components);
         while (cinfo.output_scanline < cinfo.output_height) {
-            JSAMPROW rows[1] = {row.data()};
+            JSAMPROW rows[1] = {info.pixels.data() +
+                                static_cast<std::size_t>(cinfo.output_scanline) * info.width *
+                                    info.components};
             jpeg_read_scanlines(&cinfo, rows, 1);
         }
         jpeg_finish_decompress(&cinfo);
@@ -150,6 +154,30 @@ JpegInfo DecodeJpeg(const EmbeddedResource& r) {
     }
     jpeg_destroy_decompress(&cinfo);
     return info;
+}
+
+// Any embedded picture as RGBA rows; JPEG pixels get alpha 255.
+Rgba Load(const char* kind, const char* name) {
+    const EmbeddedResource* r = FindEmbeddedResource(kind, name);
+    if (r == nullptr) {
+        ADD_FAILURE() << kind << ":" << name << " is not embedded";
+        return {};
+    }
+    if (std::string_view(kind) == "png")
+        return DecodePng(*r);
+    JpegInfo info = DecodeJpeg(*r);
+    Rgba out;
+    if (!info.ok || info.components != 3) {
+        ADD_FAILURE() << name << ": not a colour JPEG";
+        return out;
+    }
+    out.width = info.width;
+    out.height = info.height;
+    for (std::size_t i = 0; i < info.pixels.size(); i += 3) {
+        out.pixels.insert(out.pixels.end(),
+                          {info.pixels[i], info.pixels[i + 1], info.pixels[i + 2], 255});
+    }
+    return out;
 }
 
 TEST(EmbeddedResources, EveryPictureHasItsSizeFormatAndCornerRule) {
@@ -220,6 +248,115 @@ TEST(EmbeddedResources, LookupIgnoresCaseButNotKind) {
     EXPECT_EQ(FindEmbeddedResource("png", "main "), nullptr);
     EXPECT_EQ(FindEmbeddedResource("png", ""), nullptr);
     EXPECT_EQ(FindEmbeddedResource("", "main"), nullptr);
+}
+
+// Controls that paint their own flat background must sit on art of the same colour, or they show
+// as boxes: the language dialog's radio buttons and the lookup page's search edit.
+struct Probe {
+    const char* kind;
+    const char* name;
+    int x, y, w, h;
+    int r, g, b;
+};
+constexpr Probe kPaintedBackgrounds[] = {
+    {"png", "form1", 192, 168, 130, 20, 22, 76, 140},
+    {"png", "form1", 192, 208, 130, 20, 21, 76, 138},
+    {"png", "form1", 192, 248, 130, 20, 22, 73, 136},
+    {"png", "form1", 192, 288, 130, 20, 18, 72, 134},
+    {"png", "form1", 192, 328, 130, 20, 15, 66, 131},
+    {"png", "form1", 192, 368, 130, 20, 11, 59, 125},
+    {"png", "form1", 600, 168, 130, 17, 29, 89, 151},
+    {"png", "form1", 600, 208, 130, 17, 28, 86, 149},
+    {"png", "form1", 600, 256, 130, 17, 25, 84, 144},
+    {"png", "form1", 600, 296, 130, 17, 23, 79, 140},
+    {"png", "form1", 600, 336, 130, 17, 24, 78, 140},
+    {"png", "form1", 600, 376, 130, 17, 21, 72, 135},
+    {"jpg", "image1", 8, 9, 208, 20, 26, 81, 146},
+};
+
+TEST(EmbeddedResources, SelfPaintedControlsMatchTheArtBeneath) {
+    constexpr int kTolerance = 3;
+    for (const Probe& p : kPaintedBackgrounds) {
+        SCOPED_TRACE(std::string(p.name) + " at " + std::to_string(p.x) + "," +
+                     std::to_string(p.y));
+        Rgba img = Load(p.kind, p.name);
+        ASSERT_FALSE(img.pixels.empty());
+        ASSERT_LE(p.x + p.w, img.width);
+        ASSERT_LE(p.y + p.h, img.height);
+        int worst = 0;
+        for (int y = p.y; y < p.y + p.h; ++y) {
+            for (int x = p.x; x < p.x + p.w; ++x) {
+                const unsigned char* c = img.At(x, y);
+                worst = std::max(
+                    {worst, std::abs(c[0] - p.r), std::abs(c[1] - p.g), std::abs(c[2] - p.b)});
+            }
+        }
+        EXPECT_LE(worst, kTolerance);
+    }
+}
+
+// The title buttons are flat and glyph-less: the skin paints their symbols, which must lie
+// wholly under the button and nowhere around it.
+struct Box {
+    const char* name;
+    int x, y, w, h;
+};
+constexpr Box kTitleGlyphs[] = {
+    {"main", 840, 19, 24, 23},  // settings
+    {"main", 880, 20, 24, 23},  // minimise
+    {"main", 920, 19, 24, 23},  // close
+    {"form1", 920, 19, 24, 23}, // the dialog's close
+};
+
+TEST(EmbeddedResources, TitleGlyphsLieUnderTheirButtons) {
+    constexpr int kMargin = 12;
+    for (const Box& b : kTitleGlyphs) {
+        SCOPED_TRACE(std::string(b.name) + " at " + std::to_string(b.x));
+        Rgba img = Load("png", b.name);
+        ASSERT_FALSE(img.pixels.empty());
+        int inside = 0, outside = 0;
+        for (int y = std::max(0, b.y - kMargin); y < std::min(img.height, b.y + b.h + kMargin);
+             ++y) {
+            for (int x = std::max(0, b.x - kMargin); x < std::min(img.width, b.x + b.w + kMargin);
+                 ++x) {
+                const unsigned char* c = img.At(x, y);
+                if (std::min({c[0], c[1], c[2]}) < 200)
+                    continue;
+                const bool in = x >= b.x && x < b.x + b.w && y >= b.y && y < b.y + b.h;
+                (in ? inside : outside)++;
+            }
+        }
+        EXPECT_GE(inside, 10) << "no symbol under the button";
+        EXPECT_EQ(outside, 0) << "symbol reaches beyond the button";
+    }
+}
+
+// The check-update button is shown by a transparent image control, which leaves out every pixel
+// of its picture's bottom-left colour. Those pixels must be skin that the window shows there
+// anyway, never part of the button's face.
+TEST(EmbeddedResources, CheckButtonCornerColourOnlyCoversSkin) {
+    constexpr int kLeft = 371, kTop = 584; // the button's place on the main window
+    Rgba main = Load("png", "main");
+    ASSERT_FALSE(main.pixels.empty());
+    for (const char* name : {"checkbtn_out", "checkbtn_ovr", "checkbtn_dwn"}) {
+        SCOPED_TRACE(name);
+        Rgba img = Load("png", name);
+        ASSERT_FALSE(img.pixels.empty());
+        const unsigned char* key = img.At(0, img.height - 1);
+        int holes = 0;
+        for (int y = 0; y < img.height; ++y) {
+            for (int x = 0; x < img.width; ++x) {
+                const unsigned char* c = img.At(x, y);
+                if (c[0] != key[0] || c[1] != key[1] || c[2] != key[2])
+                    continue;
+                const unsigned char* skin = main.At(kLeft + x, kTop + y);
+                if (std::abs(skin[0] - c[0]) > 2 || std::abs(skin[1] - c[1]) > 2 ||
+                    std::abs(skin[2] - c[2]) > 2)
+                    ++holes;
+            }
+        }
+        EXPECT_EQ(holes, 0);
+    }
 }
 
 } // namespace
