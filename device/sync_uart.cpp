@@ -14,16 +14,18 @@ constexpr std::uint32_t kBaudTable[kBaudTableSize] = {110,   300,   600,    1200
 // Largest write handed to the driver at once; events are pumped between such pieces.
 constexpr int kWritePiece = 2048;
 
-// Milliseconds left until start + timeoutMs, as a signed 32-bit difference so that the test
-// stays right when the tick counter wraps.
 std::int32_t MsLeft(std::uint32_t start, unsigned timeoutMs) {
-    return static_cast<std::int32_t>(start + timeoutMs - platform::TickCount());
+    return TicksLeft(start, timeoutMs, platform::TickCount());
 }
 
 } // namespace
 
 std::uint32_t BaudRateFromProperty(std::uint32_t value) {
     return value < kBaudTableSize ? kBaudTable[value] : value;
+}
+
+std::int32_t TicksLeft(std::uint32_t start, std::uint32_t timeoutMs, std::uint32_t now) {
+    return static_cast<std::int32_t>(start + timeoutMs - now);
 }
 
 TSyncUart::TSyncUart(IMessagePump* pump) : pump_(pump) {}

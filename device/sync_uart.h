@@ -50,6 +50,9 @@ struct TDeviceControlBlock {
 inline constexpr std::uint32_t kBaudTableSize = 15;
 // The rate a BaudRate property value stands for.
 std::uint32_t BaudRateFromProperty(std::uint32_t value);
+// Milliseconds from tick `now` until start + timeoutMs, as a signed 32-bit difference, so that
+// a deadline stays right when the 32-bit tick counter wraps.  Positive while time is left.
+std::int32_t TicksLeft(std::uint32_t start, std::uint32_t timeoutMs, std::uint32_t now);
 
 class TSyncUart {
 public:

@@ -258,6 +258,23 @@ TEST_F(SyncUartTest, SyncRequestCollectsAReplyArrivingInParts) {
     EXPECT_EQ(Poll(12, 2000).size(), 12u);
 }
 
+TEST(SyncUartDeadline, TimeLeftSurvivesTheTickCounterWrapping) {
+    const struct {
+        std::uint32_t start, timeout, now;
+        std::int32_t left;
+    } cases[] = {
+        {1000, 500, 1200, 300},
+        {1000, 500, 1500, 0},
+        {1000, 500, 1600, -100},
+        {0xFFFFFFF0u, 0x20, 0xFFFFFFFFu, 0x11}, // deadline past the wrap, now before it
+        {0xFFFFFFF0u, 0x20, 0x5, 0xB},          // both past the wrap
+        {0xFFFFFFF0u, 0x20, 0x20, -0x10},
+        {5, 0, 5, 0}, // a time-out of 0 has no time left at all
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(TicksLeft(c.start, c.timeout, c.now), c.left) << c.start << " " << c.now;
+}
+
 TEST_F(SyncUartTest, SyncRequestWithoutAnswerReturnsZeroNoEarlierThanTheTimeout) {
     OpenCom1();
     const struct {
@@ -448,7 +465,11 @@ TEST(SyncUartWithSimulator, TransactionWithTheScanToolAndItsUnplugging) {
 TEST_F(SyncUartTest, FiguresForAnImmediateReply) {
     OpenCom1();
     const Bytes answer = Pattern(13, 0x24);
-    for (const std::size_t requestSize : {std::size_t{10}, std::size_t{522}, std::size_t{4106}}) {
+    const struct {
+        std::size_t requestSize;
+        unsigned pollMs;
+    } cases[] = {{10, 5}, {10, 50}, {522, 5}, {4106, 5}};
+    for (const auto& [requestSize, pollMs] : cases) {
         peer->StartResponder(requestSize, {answer});
         const Bytes request = Pattern(requestSize, 0x40);
         std::vector<double> micros;
@@ -456,16 +477,16 @@ TEST_F(SyncUartTest, FiguresForAnImmediateReply) {
         for (int i = 0; i < 200; ++i) {
             const auto t0 = std::chrono::steady_clock::now();
             const unsigned got = uart.SyncRequest(
-                request.data(), static_cast<unsigned>(requestSize), reply.data(), 13, 2000, 5);
+                request.data(), static_cast<unsigned>(requestSize), reply.data(), 13, 2000, pollMs);
             const auto t1 = std::chrono::steady_clock::now();
             ASSERT_EQ(got, 13u);
             micros.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
         }
         peer->StopResponder();
         std::sort(micros.begin(), micros.end());
-        std::printf("SyncRequest, %zu-byte request, 13-byte immediate reply, pollMs 5: median "
+        std::printf("SyncRequest, %zu-byte request, 13-byte immediate reply, pollMs %u: median "
                     "%.0f us, 90th percentile %.0f us, max %.0f us over %zu runs\n",
-                    requestSize, micros[micros.size() / 2], micros[micros.size() * 9 / 10],
+                    requestSize, pollMs, micros[micros.size() / 2], micros[micros.size() * 9 / 10],
                     micros.back(), micros.size());
     }
 }
