@@ -237,6 +237,11 @@ bool SimHarness::WaitForRequests(std::uint16_t code, int count, milliseconds tim
               timeout + milliseconds(2000));
 }
 
+bool SimHarness::WaitForUpload(milliseconds timeout) {
+    return Ok("wait upload=done timeout_ms=" + std::to_string(timeout.count()),
+              timeout + milliseconds(2000));
+}
+
 int SimHarness::RequestCount(std::uint16_t code) {
     std::string answer = Command("count code=" + Hex4(code));
     if (answer.rfind("ok ", 0) != 0)

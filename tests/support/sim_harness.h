@@ -11,6 +11,8 @@
 //   EXPECT_TRUE(sim.Ok("fault status cmd=0x0403 block=1 count=5"));
 //
 // Commands are those of the simulator (`help` lists them; see tools/README-simulator.md).
+// Before answering a command the simulator takes in everything the program has written, so
+// Log(), Received() and RequestCount() right after a transaction see its requests.
 // Nothing here uses Qt.
 
 #include <chrono>
@@ -69,6 +71,9 @@ public:
     bool Unplug() { return Ok("unplug"); }
     // Waits until `count` valid requests with this code arrived in all (not just new ones).
     bool WaitForRequests(std::uint16_t code, int count, std::chrono::milliseconds timeout);
+    // Waits until an upload armed with "upload blocks=N size=S ..." has ended (its end frame
+    // acknowledged); false when it failed (a block or the end went unacknowledged too often).
+    bool WaitForUpload(std::chrono::milliseconds timeout);
     // Number of valid requests with this code received so far.
     int RequestCount(std::uint16_t code);
 
