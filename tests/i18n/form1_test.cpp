@@ -1,0 +1,182 @@
+// The language dialog offscreen, with lang.ini in a scratch folder and the restart replaced by a
+// test double.
+#include "i18n/ui/form1.h"
+
+#include "app/ports.h"
+#include "graphics/bitmap_factory.h"
+#include "i18n/fonts.h"
+#include "tests/i18n/ini_test_util.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QRadioButton>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using testutil::ReadFile;
+using testutil::ScratchDir;
+using testutil::Utf16File;
+using testutil::WriteFile;
+
+namespace {
+
+class RecordingMessageBox : public IMessageBox {
+public:
+    void ShowTextMessage(const std::u16string& text) override { shown.push_back(text); }
+    std::vector<std::u16string> shown;
+};
+
+class Form1Test : public ::testing::Test {
+protected:
+    // A dialog over a lang.ini holding `content`, shown as the settings button would.
+    TForm1& Open(const std::string& content) {
+        WriteFile(path, content);
+        form = std::make_unique<TForm1>(factory, path, &messages);
+        form->onRestartRequested = [this] { ++restarts; };
+        form->show();
+        return *form;
+    }
+    QString Caption(const char* name) const { return form->findChild<QLabel*>(name)->text(); }
+    int Selected() const {
+        for (int n = 1; n <= 12; ++n)
+            if (form->RadioButton(n)->isChecked())
+                return n;
+        return 0;
+    }
+    void Click(const char* name) {
+        QTest::mouseClick(form->findChild<QWidget*>(name), Qt::LeftButton);
+    }
+    int StoredLanguage() const {
+        IniFile ini;
+        ini.Load(ReadFile(path));
+        return ini.ReadInteger("set", "val", 2);
+    }
+
+    ScratchDir dir;
+    std::string path = dir.File("lang.ini");
+    TBitmapFactory factory;
+    RecordingMessageBox messages;
+    std::unique_ptr<TForm1> form;
+    int restarts = 0;
+};
+
+std::string LangIni(const std::u16string& val) {
+    return Utf16File(
+        u"[set]\r\nval=" + val +
+        u"\r\n[pl]\r\nConfirmButton=Potwierdź\r\nCancelButton=Anuluj\r\n"
+        u"LanguageSettings=Ustawienia języka\r\n[cn]\r\nLanguageSettings=语言设置\r\n");
+}
+
+TEST_F(Form1Test, ShowsTheStoredLanguageWithItsTexts) {
+    TForm1& dialog = Open(LangIni(u"5"));
+    EXPECT_EQ(Selected(), 5);
+    EXPECT_EQ(Caption("Label_Confirm"), "Potwierdź");
+    EXPECT_EQ(Caption("Label_Cancel"), "Anuluj");
+    EXPECT_EQ(Caption("Label_LanguageSettings"), "Ustawienia języka");
+    EXPECT_EQ(dialog.size(), QSize(960, 584));
+    EXPECT_EQ(dialog.windowTitle(), " ");
+    EXPECT_TRUE(dialog.windowFlags() & Qt::FramelessWindowHint);
+    const char16_t* names[] = {u"中文",       u"English",   u"にほんご",     u"한국어",
+                               u"Polsk",      u"Deutsch",   u"Русский язык", u"Français",
+                               u"Nederlands", u"Português", u"Español",      u"Italiano"};
+    for (int n = 1; n <= 12; ++n)
+        EXPECT_EQ(dialog.RadioButton(n)->text().toStdU16String(), names[n - 1]) << n;
+    EXPECT_EQ(dialog.RadioButton(7)->geometry(), QRect(600, 168, 130, 17));
+    EXPECT_EQ(dialog.RadioButton(1)->palette().color(QPalette::Window), QColor(22, 76, 140));
+}
+
+TEST_F(Form1Test, TitleFaceIsSerifOnlyForChinese) {
+    const struct {
+        std::u16string val;
+        const char* face;
+        const char* title;
+    } cases[] = {{u"1", kFallbackSerifFace, "语言设置"},
+                 {u"2", kFallbackSansFace, "Language Settings"}};
+    for (const auto& c : cases) {
+        Open(LangIni(c.val));
+        const QLabel* title = form->findChild<QLabel*>("Label_LanguageSettings");
+        EXPECT_EQ(title->font().family(), c.face);
+        EXPECT_EQ(title->text(), c.title);
+    }
+}
+
+TEST_F(Form1Test, ConfirmWithoutChangeOnlyCloses) {
+    const std::string before = LangIni(u"5");
+    TForm1& dialog = Open(before);
+    Click("Label_Confirm");
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_FALSE(dialog.RestartRequested);
+    EXPECT_EQ(restarts, 0);
+    EXPECT_EQ(ReadFile(path), before);
+}
+
+TEST_F(Form1Test, ConfirmingAnotherLanguageStoresItAndRequestsTheRestart) {
+    TForm1& dialog = Open(LangIni(u"5"));
+    dialog.RadioButton(6)->click();
+    Click("ImgButtonConfirm");
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_TRUE(dialog.RestartRequested);
+    EXPECT_EQ(restarts, 1);
+    EXPECT_EQ(dialog.DialogLanguage(), 6);
+    EXPECT_EQ(ReadFile(path), LangIni(u"6")); // only the number changed
+}
+
+TEST_F(Form1Test, UnknownNumberShowsEnglishWithChineseSelected) {
+    TForm1& dialog = Open(Utf16File(u"[set]\r\nval=13\r\n"));
+    EXPECT_EQ(Selected(), 1);
+    EXPECT_EQ(Caption("Label_Confirm"), "Confirm");
+    EXPECT_EQ(Caption("Label_Cancel"), "Cancel");
+    EXPECT_EQ(Caption("Label_LanguageSettings"), "Language Settings");
+    // What is shown is what Confirm takes: Chinese.
+    dialog.Label_ConfirmClick();
+    EXPECT_EQ(StoredLanguage(), 1);
+    EXPECT_TRUE(dialog.RestartRequested);
+}
+
+TEST_F(Form1Test, CancelAndCloseKeepTheStoredLanguage) {
+    for (const char* button : {"Label_Cancel", "ImgButtonCancel", "CloseButton"}) {
+        SCOPED_TRACE(button);
+        const std::string before = LangIni(u"2");
+        TForm1& dialog = Open(before);
+        dialog.RadioButton(12)->click();
+        Click(button);
+        EXPECT_FALSE(dialog.isVisible());
+        EXPECT_EQ(ReadFile(path), before);
+        EXPECT_EQ(restarts, 0);
+        // Shown again, the dialog offers the stored language, not the abandoned choice.
+        dialog.show();
+        EXPECT_EQ(Selected(), 2);
+    }
+}
+
+TEST_F(Form1Test, UnwritableFileIsReportedAndNothingCloses) {
+    const std::string before = LangIni(u"2");
+    TForm1& dialog = Open(before);
+    chmod(path.c_str(), 0444);
+    dialog.RadioButton(6)->click();
+    dialog.Label_ConfirmClick();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0],
+              QString::fromStdString("Unable to write to " + path).toStdU16String());
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_FALSE(dialog.RestartRequested);
+    EXPECT_EQ(restarts, 0);
+    EXPECT_EQ(ReadFile(path), before);
+    // The failed write stored nothing, so a second Confirm tries again rather than closing as if
+    // the language had been saved.
+    EXPECT_EQ(dialog.DialogLanguage(), 2);
+    chmod(path.c_str(), 0644);
+    dialog.Label_ConfirmClick();
+    EXPECT_EQ(StoredLanguage(), 6);
+    EXPECT_TRUE(dialog.RestartRequested);
+    EXPECT_EQ(restarts, 1);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
