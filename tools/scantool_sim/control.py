@@ -170,16 +170,16 @@ class Control:
 
     def cmd_wave(self, args, reply):
         payload = b"".join(_int(a).to_bytes(2, "little") for a in args)
-        self.sim.device.send_raw(codec.build(0x01FF, payload))
+        self.sim.device.send_frame(codec.build(0x01FF, payload))
         return "ok"
 
     def cmd_wave_end(self, args, reply):
-        self.sim.device.send_raw(codec.build(0x02FF))
+        self.sim.device.send_frame(codec.build(0x02FF))
         return "ok"
 
     def cmd_frame(self, args, reply):
         payload = bytes.fromhex("".join(args[1:]))
-        self.sim.device.send_raw(codec.build(_int(args[0]), payload))
+        self.sim.device.send_frame(codec.build(_int(args[0]), payload))
         return "ok"
 
     def cmd_upload(self, args, reply):

@@ -147,6 +147,9 @@ class Device:
         self.log.frame("tx", frame)
         self.link.send(frame, now + delay_ms / 1000.0)
 
+    def send_frame(self, frame):
+        self._send_unasked(frame)
+
     def send_raw(self, data):
         self.log.raw("tx", data)
         self.link.send(data, time.monotonic())
