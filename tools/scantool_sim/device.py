@@ -207,8 +207,12 @@ class Device:
                 return
             self._firmware_block(p)
             return
-        block = None
-        faults = self.faults.take(code, block)
+        faults = self.faults.take(code, None)
+        if self._dropped(faults):
+            self._reply(code, b"", faults)  # logs why nothing is answered
+            return
+        # A refused request (non-zero status) changes nothing in the device.
+        accepted = not any(f.kind == "status" for f in faults)
         s = self.settings
         if code == DEVICE_INFO:
             payload = b"".join(
@@ -217,24 +221,27 @@ class Device:
                 payload += s.rom_block.to_bytes(2, "little") + s.flash_block.to_bytes(2, "little")
             self._reply(code, payload, faults)
         elif code == LATEST_VERSION:
-            self.latest_notice = p
+            if accepted:
+                self.latest_notice = p
             self._reply(code, b"\x00", faults)
         elif code == FIRMWARE_SIZE:
-            kind, size = p[0], int.from_bytes(p[1:5], "little")
-            self.size_notices[kind] = size
-            if self.images.folder:
-                self.images.announce(kind, size)
+            if accepted:
+                kind, size = p[0], int.from_bytes(p[1:5], "little")
+                self.size_notices[kind] = size
+                if self.images.folder:
+                    self.images.announce(kind, size)
             self._reply(code, b"\x00", faults)
         elif code == DEVICE_ID_QUERY:
             self._reply(code, s.device_id.encode("latin-1"), faults)
         elif code == DEVICE_ID_SET:
-            if not any(f.kind == "ignore" for f in faults):
+            if accepted:
                 s.device_id = p.decode("latin-1")
             self._reply(code, b"\x00", faults)
         elif code == UPLOAD_START:
-            if any(f.kind == "ignore" for f in faults) or s.silent:
-                return
-            self.upload.on_start_request(time.monotonic())
+            # Answered by the upload plan (0x0144 and the blocks); faults other than those
+            # that drop the request do not apply to it.
+            if not self.upload.on_start_request(time.monotonic()):
+                self.log.event("no upload armed", code=code)
         elif code == BLOCK_ACK:
             self.upload.on_block_ack(p[0], time.monotonic())
         elif code == END_ACK:
@@ -242,12 +249,14 @@ class Device:
         else:
             self.log.event("unknown command", code=code)
 
+    def _dropped(self, faults):
+        """The request goes unanswered and has no effect (ignored, silent, cable pulled)."""
+        return self.settings.silent or any(f.kind in ("ignore", "unplug") for f in faults)
+
     def _firmware_block(self, p):
         kind, number = p[0], p[1] | (p[2] << 8)
         faults = self.faults.take(FIRMWARE_BLOCK, number)
-        refused = any(f.kind in ("ignore", "status", "unplug") for f in faults)
-        refused = refused or self.settings.silent
-        if not refused:
+        if not self._dropped(faults) and not any(f.kind == "status" for f in faults):
             self.images.write_block(kind, number, p[3:])
         self._reply(FIRMWARE_BLOCK, bytes((0, p[1], p[2])), faults)
 
