@@ -28,7 +28,7 @@ HELP = """commands (one per line, answered with "ok ..." or "error ..."):
   wave_end                           send the waveform end frame
   frame CODE [HEX]                   send any frame from the device
   upload blocks=N size=S [data=HEX] [repeat=k,..] [skip=k,..] [accept=0] [accept_delay_ms=N]
-         [gap_ms=N] [ack_timeout_ms=N] [retries=N] [end=0] [now=1]
+         [first_block_ms=N] [gap_ms=N] [ack_timeout_ms=N] [retries=N] [end=0] [now=1]
                                      arm an upload for the next start request (now=1: send
                                      the blocks at once, without a start exchange)
   upload cancel
@@ -194,6 +194,7 @@ class Control:
             data=bytes.fromhex(o["data"]) if "data" in o else None,
             repeat=_numbers(o.get("repeat", "")), skip=_numbers(o.get("skip", "")),
             accept=flag("accept", "1"), accept_delay_ms=_int(o.get("accept_delay_ms", "0")),
+            first_block_ms=_int(o.get("first_block_ms", "100")),
             gap_ms=_int(o.get("gap_ms", "0")), ack_timeout_ms=_int(o.get("ack_timeout_ms", "2500")),
             retries=_int(o.get("retries", "5")), end=flag("end", "1"), now=flag("now", "0"))
         up.arm(plan, time.monotonic())

@@ -20,7 +20,8 @@ def block_data(number, size, data=None):
 
 class UploadPlan:
     def __init__(self, blocks=1, size=16, data=None, repeat=(), skip=(), accept=True,
-                 accept_delay_ms=0, gap_ms=0, ack_timeout_ms=2500, retries=5, end=True, now=False):
+                 accept_delay_ms=0, first_block_ms=100, gap_ms=0, ack_timeout_ms=2500, retries=5,
+                 end=True, now=False):
         self.blocks = blocks
         self.size = size
         self.data = data
@@ -28,6 +29,9 @@ class UploadPlan:
         self.skip = set(skip)
         self.accept = accept
         self.accept_delay_ms = accept_delay_ms
+        # Block 0 follows the acceptance after a pause, so that a reader that takes one frame
+        # per poll and drops what is left when a poll finds nothing new does not lose it.
+        self.first_block_ms = first_block_ms
         self.gap_ms = gap_ms
         self.ack_timeout_ms = ack_timeout_ms
         self.retries = retries
@@ -77,7 +81,7 @@ class Upload:
             return False
         self.send(codec.build(ACCEPTED), self.plan.accept_delay_ms)
         self.state = "sending"
-        self._send_next(now, self.plan.accept_delay_ms)
+        self._send_next(now, self.plan.accept_delay_ms + self.plan.first_block_ms)
         return True
 
     def on_block_ack(self, status, now):
