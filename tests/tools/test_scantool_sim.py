@@ -149,6 +149,21 @@ class SimulatorTest(unittest.TestCase):
         # Faults are used up: the next answer is sound again.
         self.assertEqual(s.request(0x0102, want=22)[6:18], b"SIM000000001")
 
+    def test_late_replies_are_not_early(self):
+        # Lower bounds only: a loaded machine may be slower, never faster.
+        s = self.sim()
+        block = bytes((1, 0, 0)) + bytes(512)
+        cases = [("set pace=1", 0x0403, block, 13, (525 + 13) / 11520),
+                 ("set pace=0 delay_ms=50", 0x0102, b"", 22, 0.050),
+                 ("set delay_ms=0 split=4 split_gap_ms=10", 0x0102, b"", 22, 0.050)]
+        for setting, code, payload, want, at_least in cases:
+            with self.subTest(setting=setting):
+                self.assertEqual(s.command(setting), "ok")
+                started = time.monotonic()
+                reply = s.request(code, payload, want=want)
+                self.assertEqual(len(reply), want)
+                self.assertGreaterEqual(time.monotonic() - started, at_least)
+
     def test_upload_exchange(self):
         s = self.sim()
         self.assertEqual(s.command("upload blocks=3 size=4 repeat=0 skip=2"), "ok")
