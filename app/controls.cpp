@@ -1,6 +1,7 @@
 #include "app/controls.h"
 
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPixmap>
 
 TClickLabel::TClickLabel(QWidget* parent) : QLabel(parent) {}
@@ -19,48 +20,47 @@ void TClickLabel::mouseReleaseEvent(QMouseEvent* event) {
         emit clicked();
 }
 
-TImageControl::TImageControl(QWidget* parent) : TClickLabel(parent) {
-    setScaledContents(false);
-}
+TImageControl::TImageControl(QWidget* parent) : TClickLabel(parent) {}
 
 void TImageControl::SetTransparent(bool transparent) {
-    if (transparent_ == transparent)
-        return;
     transparent_ = transparent;
-    Refresh();
+    cachedKey_ = 0;
+    update();
 }
 
 void TImageControl::SetTransparentColor(QRgb color) {
     fixedKey_ = true;
     key_ = qRgb(qRed(color), qGreen(color), qBlue(color));
-    Refresh();
+    cachedKey_ = 0;
+    update();
 }
 
-void TImageControl::DrawPicture(const QImage& image) {
-    if (image.isNull())
-        return;
-    if (image.size() == size())
-        picture_ = image.convertToFormat(QImage::Format_ARGB32);
-    else
-        picture_ = image.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                       .convertToFormat(QImage::Format_ARGB32);
-    Refresh();
+QImage TImageControl::ShownPicture() const {
+    const QPixmap shown = pixmap();
+    if (shown.isNull())
+        return {};
+    if (shown.cacheKey() == cachedKey_ && cachedTransparent_ == transparent_)
+        return cached_;
+    QImage picture = shown.toImage().convertToFormat(QImage::Format_ARGB32);
+    if (transparent_) {
+        const QRgb key = fixedKey_ ? key_ : picture.pixel(0, picture.height() - 1);
+        for (int y = 0; y < picture.height(); ++y) {
+            auto* row = reinterpret_cast<QRgb*>(picture.scanLine(y));
+            for (int x = 0; x < picture.width(); ++x)
+                if (row[x] == key)
+                    row[x] = 0;
+        }
+    }
+    cachedKey_ = shown.cacheKey();
+    cachedTransparent_ = transparent_;
+    cached_ = picture;
+    return cached_;
 }
 
-void TImageControl::Refresh() {
-    if (picture_.isNull())
+void TImageControl::paintEvent(QPaintEvent*) {
+    const QImage picture = ShownPicture();
+    if (picture.isNull())
         return;
-    if (!transparent_) {
-        setPixmap(QPixmap::fromImage(picture_));
-        return;
-    }
-    QImage keyed = picture_;
-    const QRgb key = fixedKey_ ? key_ : keyed.pixel(0, keyed.height() - 1);
-    for (int y = 0; y < keyed.height(); ++y) {
-        auto* row = reinterpret_cast<QRgb*>(keyed.scanLine(y));
-        for (int x = 0; x < keyed.width(); ++x)
-            if (row[x] == key)
-                row[x] = 0;
-    }
-    setPixmap(QPixmap::fromImage(keyed));
+    QPainter painter(this);
+    painter.drawImage(0, 0, picture);
 }

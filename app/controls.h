@@ -1,6 +1,6 @@
 #pragma once
 // Small controls the skinned window is built from: labels that report clicks, and image
-// controls that hold their own picture and may leave out their key-coloured pixels.
+// controls whose picture may leave out its key-coloured pixels.
 #include <QImage>
 #include <QLabel>
 
@@ -21,8 +21,10 @@ private:
     bool pressed_ = false;
 };
 
-// An image control with its own picture.  In transparent mode the pixels that have the colour
-// of the picture's bottom-left pixel are left out, so the skin shows through there.
+// An image control: shows its picture (the label's pixmap, which the bitmap factory's image
+// control draws) as it is, also while disabled.  In transparent mode the pixels that have the
+// transparent colour are left out, so the skin shows through there; that colour is the
+// picture's bottom-left pixel unless one is set.
 class TImageControl : public TClickLabel {
     Q_OBJECT
 public:
@@ -30,20 +32,19 @@ public:
 
     void SetTransparent(bool transparent);
     bool Transparent() const { return transparent_; }
-    // The colour left out in transparent mode; without one, the picture's bottom-left pixel.
     void SetTransparentColor(QRgb color);
 
-    // Draws `image` over the whole control, as a picture drawn at (0, 0) with the control's
-    // width and height.  A null image leaves the previous pixels.
-    void DrawPicture(const QImage& image);
-    // The picture as drawn (before the transparent mode is applied).
-    const QImage& Picture() const { return picture_; }
+    // The picture as shown, with the transparent pixels left out.
+    QImage ShownPicture() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 
 private:
-    void Refresh();
-
     bool transparent_ = false;
     bool fixedKey_ = false;
     QRgb key_ = 0;
-    QImage picture_;
+    mutable qint64 cachedKey_ = 0;
+    mutable bool cachedTransparent_ = false;
+    mutable QImage cached_;
 };

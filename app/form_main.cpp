@@ -4,9 +4,9 @@
 #include "app/controls.h"
 #include "app/form_language_view.h"
 #include "app/form_look.h"
-#include "app/skin_images.h"
 #include "device/connection_monitor.h"
 #include "device/sync_uart.h"
+#include "graphics/bitmap_factory.h"
 #include "i18n/language_loader.h"
 #include "platform/device_watch.h"
 
@@ -168,6 +168,8 @@ TFormMain::~TFormMain() {
     state_.CurrentGauge = nullptr;
     state_.CurrentStatusLabel = nullptr;
     state_.Uart = nullptr;
+    if (factory_)
+        factory_->FreeBitmap(backgroundBitmap_);
 }
 
 void TFormMain::CentreOnScreen() {
@@ -310,9 +312,9 @@ void TFormMain::StartDeviceWatch() {
 void TFormMain::UartPrintReadTimerTimer() {}
 void TFormMain::TimerCheckInternetTimer() {}
 void TFormMain::TimerAnimatorTimer() {
-    const char* name =
-        animationPhase_ ? "png:internet_connected_icon2" : "png:internet_connected_icon3";
-    Control<TImageControl>("img_internet_status_icon")->DrawPicture(SkinImage(name));
+    DrawSkinImage(Control<QLabel>("img_internet_status_icon"),
+                  animationPhase_ ? "png:internet_connected_icon2"
+                                  : "png:internet_connected_icon3");
     animationPhase_ = !animationPhase_;
 }
 void TFormMain::TimerMonitorWaveRecvTimer() {}

@@ -15,7 +15,10 @@
 #include <string>
 #include <vector>
 
+class QLabel;
 class QSocketNotifier;
+class TBitmapFactory;
+struct Bitmap;
 class TClickLabel;
 class TImageControl;
 class TSyncUart;
@@ -76,7 +79,9 @@ public:
     const std::vector<QWidget*>& TabPageControls(int page) const {
         return tabPageControls_.at(page);
     }
-    const QImage& BackgroundBitmap() const { return backgroundBitmap_; }
+    const Bitmap* BackgroundBitmap() const { return backgroundBitmap_; }
+    // The window's bitmap factory, which the skinned dialogs draw with too.
+    TBitmapFactory& Factory() { return *factory_; }
     // How many window moves the top band has started (by the platform or by hand).
     int WindowMovesStarted() const { return windowMovesStarted_; }
 
@@ -104,6 +109,8 @@ private:
     void CentreOnScreen();
     void SetUpSkin();
     void DrawTab(int index, bool current);
+    // Draws a shared hand-out of the named image over the whole image control.
+    bool DrawSkinImage(QLabel* control, const std::string& name);
     void ConnectHandlers();
     void StartDeviceWatch();
 
@@ -127,7 +134,9 @@ private:
     std::array<TImageControl*, 3> tabImages_{};
     std::array<std::vector<QWidget*>, 3> tabPageControls_;
     std::array<std::string, 3> tabLooks_;
-    QImage backgroundBitmap_;
+    std::unique_ptr<TBitmapFactory> factory_;
+    Bitmap* backgroundBitmap_ = nullptr; // private hand-out of "png:main"
+    QImage backgroundImage_;             // the same, ready for painting
 
     bool skinApplied_ = false;
     bool internetStateShown_ = false;

@@ -5,7 +5,9 @@
 #include "app/form_language_view.h"
 #include "app/form_look.h"
 #include "app/form_main.h"
-#include "app/skin_images.h"
+#include "graphics/bitmap_factory.h"
+#include "graphics/ui/qt_bitmap.h"
+#include "graphics/ui/qt_image_control.h"
 #include "i18n/language_loader.h"
 
 #include <QLineEdit>
@@ -44,17 +46,29 @@ void SetEnabled(QTimer* timer, bool enabled) {
 
 } // namespace
 
+bool TFormMain::DrawSkinImage(QLabel* control, const std::string& name) {
+    Bitmap* image = factory_->LoadBitmapA(name, true);
+    if (!image)
+        return false; // the control keeps its previous pixels
+    QtImageControl* picture = QtImageControl::Of(control);
+    factory_->DrawBitmap(image, 0, 0, picture->PictureCanvas(), 0, 0, control->width(),
+                         control->height());
+    picture->Invalidate();
+    factory_->FreeBitmap(image);
+    return true;
+}
+
 void TFormMain::DrawTab(int index, bool current) {
     const std::string name = TabLookName(index, current);
-    const QImage look = SkinImage(name);
-    if (look.isNull())
-        return;
-    tabImages_[index]->DrawPicture(look);
-    tabImages_[index]->update();
-    tabLooks_[index] = name;
+    if (DrawSkinImage(tabImages_[index], name))
+        tabLooks_[index] = name;
 }
 
 void TFormMain::SetUpSkin() {
+    // Qt paints every window through an off-screen buffer already.
+    factory_ = std::make_unique<TBitmapFactory>();
+    factory_->CacheLimit = 16;
+
     // Tabs: hand cursor, their index as tag, and their looks with tab 0 current.
     for (int i = 0; i < 3; ++i) {
         tabImages_[i]->setCursor(Qt::PointingHandCursor);
@@ -78,23 +92,35 @@ void TFormMain::SetUpSkin() {
     gauge->SetBackColor(QColor(8, 49, 95));
     gauge->SetFillColor(QColor(0, 239, 96));
 
-    // Image buttons in their normal looks.
-    Control<TImageControl>("Button_InternetUpdate")->DrawPicture(SkinImage("png:checkbtn_out"));
+    // Image buttons.
+    Activate(*factory_, Control<QLabel>("Button_InternetUpdate"), "png:checkbtn_out",
+             "png:checkbtn_ovr", "png:checkbtn_dwn", nullptr);
     for (const char* name : {"print", "clear", "copy", "edit"}) {
         const std::string control = std::string("imgbtn_") + name;
-        Control<TImageControl>(control.c_str())
-            ->DrawPicture(SkinImage(std::string("png:btn_") + name + "_normal"));
+        const std::string normal = std::string("png:btn_") + name + "_normal";
+        const std::string hover = std::string("png:btn_") + name + "_light";
+        Activate(*factory_, Control<QLabel>(control.c_str()), normal.c_str(), hover.c_str(),
+                 nullptr, nullptr);
     }
-    Control<TImageControl>("Image_bak1")->DrawPicture(SkinImage("jpg:image_bak1"));
-    Control<TImageControl>("Image1")->DrawPicture(SkinImage("jpg:image1"));
+    // The layout's embedded pictures.
+    DrawSkinImage(Control<QLabel>("Image_bak1"), "jpg:image_bak1");
+    DrawSkinImage(Control<QLabel>("Image1"), "jpg:image1");
 
     // The DTC page's frame, with the factory's key colour left out.
     auto* frame = Control<TImageControl>("imgframe_dtclookup");
     frame->SetTransparent(true);
-    frame->DrawPicture(SkinImage("png:frame_dtclookup"));
-    frame->SetTransparentColor(qRgb(239, 205, 171));
+    if (Bitmap* picture = factory_->LoadBitmapA("png:frame_dtclookup", false)) {
+        QtImageControl* control = QtImageControl::Of(frame);
+        factory_->DrawBitmap(picture, 0, 0, control->PictureCanvas(), 0, 0, frame->width(),
+                             frame->height());
+        control->Invalidate();
+        factory_->FreeBitmap(picture);
+    }
+    const Rgb key = ColorToRgb(factory_->KeyColor);
+    frame->SetTransparentColor(qRgb(key.Red, key.Green, key.Blue));
 
-    backgroundBitmap_ = SkinImage("png:main");
+    backgroundBitmap_ = factory_->LoadBitmapA("png:main", false);
+    backgroundImage_ = ToQImage(backgroundBitmap_);
 
     auto* search = Control<QLineEdit>("EditSearch");
     search->setFrame(false);
@@ -168,12 +194,10 @@ void TFormMain::ShowWaveChart(bool on) {
 void TFormMain::ShowInternetState(bool connected) {
     if (internetStateShown_ && connected == state_.InternetConnected)
         return;
-    Control<TImageControl>("img_internet_status_text")
-        ->DrawPicture(
-            SkinImage(connected ? "png:internet_connected_text2" : "png:internet_connected_text0"));
-    Control<TImageControl>("img_internet_status_icon")
-        ->DrawPicture(
-            SkinImage(connected ? "png:internet_connected_icon2" : "png:internet_connected_icon0"));
+    DrawSkinImage(Control<QLabel>("img_internet_status_text"),
+                  connected ? "png:internet_connected_text2" : "png:internet_connected_text0");
+    DrawSkinImage(Control<QLabel>("img_internet_status_icon"),
+                  connected ? "png:internet_connected_icon2" : "png:internet_connected_icon0");
     auto* label = Control<QLabel>("Label_InternetConnected");
     FormLanguageView view(this, [](const QWidget*) { return 0; });
     if (connected) {
@@ -194,10 +218,10 @@ void TFormMain::ShowInternetState(bool connected) {
 void TFormMain::paintEvent(QPaintEvent*) {
     {
         QPainter painter(this);
-        if (backgroundBitmap_.isNull())
+        if (backgroundImage_.isNull())
             painter.fillRect(rect(), QColor(8, 33, 66));
         else
-            painter.drawImage(QRect(0, 0, width(), height()), backgroundBitmap_,
+            painter.drawImage(QRect(0, 0, width(), height()), backgroundImage_,
                               QRect(0, 0, width(), height()));
     }
     ReportFirstPaint();

@@ -3,8 +3,10 @@
 #include "app/controls.h"
 #include "app/form_look.h"
 #include "app/form_main.h"
-#include "app/skin_images.h"
 #include "device/sync_uart.h"
+#include "graphics/bitmap_factory.h"
+#include "graphics/ui/qt_bitmap.h"
+#include "graphics/ui/qt_image_control.h"
 #include "tests/support/sim_harness.h"
 
 #include <QApplication>
@@ -52,6 +54,16 @@ public:
 
 std::string Text(const QWidget* control) {
     return qobject_cast<const QLabel*>(control)->text().toStdString();
+}
+
+// The picture of an image control, compared by colour with the named skin image.
+bool ShowsImage(TFormMain& form, const char* control, const char* name) {
+    Bitmap* image = form.Factory().LoadBitmapA(name, true);
+    const QImage expected = ToQImage(image).convertToFormat(QImage::Format_RGB32);
+    form.Factory().FreeBitmap(image);
+    const ::Bitmap* picture = QtImageControl::Of(form.Control<QLabel>(control))->Picture();
+    return !expected.isNull() && picture &&
+           ToQImage(picture).convertToFormat(QImage::Format_RGB32) == expected;
 }
 
 bool Shown(const QWidget* control) {
@@ -133,9 +145,12 @@ TEST_F(FormMainTest, StartsWithTheInitialStateTimersAndLooks) {
     EXPECT_EQ(Text(form->Control("Label_InternetConnected")), "Internet Disconnected");
     EXPECT_EQ(form->TabLooks(),
               (std::array<std::string, 3>{"png:mbutton_1b", "png:mbutton_2a", "png:mbutton_3a"}));
-    EXPECT_EQ(form->Control<TImageControl>("TabImgBtn1")->Picture(),
-              SkinImage("png:mbutton_2a").convertToFormat(QImage::Format_ARGB32));
-    EXPECT_FALSE(form->BackgroundBitmap().isNull());
+    EXPECT_TRUE(ShowsImage(*form, "TabImgBtn0", "png:mbutton_1b"));
+    EXPECT_TRUE(ShowsImage(*form, "TabImgBtn1", "png:mbutton_2a"));
+    EXPECT_TRUE(ShowsImage(*form, "img_internet_status_text", "png:internet_connected_text0"));
+    ASSERT_NE(form->BackgroundBitmap(), nullptr);
+    EXPECT_EQ(form->BackgroundBitmap()->Width, 960);
+    EXPECT_EQ(form->Factory().CacheLimit, 16);
     for (QWidget* c : form->TabPageControls(0))
         EXPECT_TRUE(Shown(c)) << c->objectName().toStdString();
     for (int page : {1, 2})
@@ -216,8 +231,8 @@ TEST_F(FormMainTest, TabSwitchRedrawsLooksShowsThePageAndSwitchesTimers) {
     EXPECT_EQ(form->State().CurrentTab, 1);
     EXPECT_EQ(form->TabLooks(),
               (std::array<std::string, 3>{"png:mbutton_1a", "png:mbutton_2b", "png:mbutton_3a"}));
-    EXPECT_EQ(form->Control<TImageControl>("TabImgBtn0")->Picture(),
-              SkinImage("png:mbutton_1a").convertToFormat(QImage::Format_ARGB32));
+    EXPECT_TRUE(ShowsImage(*form, "TabImgBtn0", "png:mbutton_1a"));
+    EXPECT_TRUE(ShowsImage(*form, "TabImgBtn1", "png:mbutton_2b"));
     for (QWidget* c : form->TabPageControls(0))
         EXPECT_FALSE(Shown(c)) << c->objectName().toStdString();
     EXPECT_TRUE(Shown(form->Control("imgbtn_print")));
