@@ -233,12 +233,13 @@ class Control:
         return None
 
     def cmd_stats(self, args, reply):
-        times = self.sim.device.block_times
+        times = sorted(self.sim.device.block_times)
         if not times:
             return "ok blocks=0"
+        us = lambda q: times[min(len(times) - 1, int(q * len(times)))] * 1e6
         avg = sum(times) / len(times) * 1e6
-        worst = max(times) * 1e6
-        return f"ok blocks={len(times)} block_us_avg={avg:.1f} block_us_max={worst:.1f}"
+        return (f"ok blocks={len(times)} block_us_avg={avg:.1f} block_us_median={us(0.5):.1f} "
+                f"block_us_p99={us(0.99):.1f} block_us_max={times[-1] * 1e6:.1f}")
 
     def cmd_image(self, args, reply):
         path = self.sim.device.images.path(_int(args[0]))
