@@ -180,6 +180,12 @@ void TForm1::BuildControls() {
         palette.setColor(QPalette::WindowText, Qt::white);
         radio->setPalette(palette);
         radio->setAutoFillBackground(true);
+        // Styles may paint their own button face; the style sheet keeps the skin's colour.
+        radio->setStyleSheet(QString("QRadioButton { background-color: rgb(%1, %2, %3); color: "
+                                     "white; padding: 0px; }")
+                                 .arg(r.red)
+                                 .arg(r.green)
+                                 .arg(r.blue));
         radioButtons_[i] = radio;
     }
 }

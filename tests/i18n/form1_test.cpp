@@ -5,6 +5,7 @@
 #include "app/ports.h"
 #include "graphics/bitmap_factory.h"
 #include "i18n/fonts.h"
+#include "i18n/language_keys.h"
 #include "tests/i18n/ini_test_util.h"
 
 #include <QApplication>
@@ -171,6 +172,22 @@ TEST_F(Form1Test, UnwritableFileIsReportedAndNothingCloses) {
     EXPECT_EQ(StoredLanguage(), 6);
     EXPECT_TRUE(dialog.RestartRequested);
     EXPECT_EQ(restarts, 1);
+}
+
+// With QUILLON_SCREENSHOT_DIR set, saves the dialog in every language of the shipped lang.ini
+// (form1-<section>.png) for a look by eye; otherwise skipped.
+TEST_F(Form1Test, ScreenshotsOfEveryLanguage) {
+    const char* out = std::getenv("QUILLON_SCREENSHOT_DIR");
+    if (out == nullptr)
+        GTEST_SKIP() << "QUILLON_SCREENSHOT_DIR not set";
+    IniFile shipped;
+    shipped.Load(ReadFile(QUILLON_SOURCE_DIR "/i18n/lang.ini"));
+    for (int n = 1; n <= 12; ++n) {
+        TForm1& dialog =
+            Open(shipped.ContentWithValue("set", "val", QString::number(n).toStdU16String()));
+        const std::string file = std::string(out) + "/form1-" + LanguageSection(n) + ".png";
+        EXPECT_TRUE(dialog.grab().save(QString::fromStdString(file))) << file;
+    }
 }
 
 } // namespace
