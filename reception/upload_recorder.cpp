@@ -78,8 +78,8 @@ int WriteFileAtomically(const std::string& path, const std::uint8_t* data, std::
 UploadRecorder::UploadRecorder(MainState& state)
     : state_(state), outputPath_(UploadFilePath()), clock_(platform::CalendarSeconds) {}
 
-bool UploadRecorder::WithinAnswerTime() const {
-    return static_cast<std::uint64_t>(clock_() - startTime_) < kOfferSeconds;
+std::uint64_t UploadRecorder::Elapsed(std::time_t now) const {
+    return static_cast<std::uint64_t>(now - startTime_);
 }
 
 void UploadRecorder::SendUploadStart() {
@@ -103,11 +103,15 @@ void UploadRecorder::SendUploadEndAck() {
 void UploadRecorder::UartReadDebugTimerTimer() {
     if (state_.Uart == nullptr)
         return;
-    if (!state_.UploadActive &&
-        static_cast<std::uint64_t>(clock_() - startTime_) >= kOfferSeconds) {
+    // One reading of the clock per tick.  An acceptance read in this tick answers the request
+    // that was outstanding when the tick began: if that one is 3 s old, the answer is late,
+    // even though a fresh request goes out just now.
+    const std::time_t now = clock_();
+    answerInTime_ = lastRequest_ == kUploadStart && Elapsed(now) < kOfferSeconds;
+    if (!state_.UploadActive && Elapsed(now) >= kOfferSeconds) {
         SendUploadStart();
         lastRequest_ = kUploadStart;
-        startTime_ = clock_();
+        startTime_ = now;
     }
 
     const int got = state_.Uart->RecvData(buffer_ + held_, kBufferSize - held_);
@@ -133,7 +137,7 @@ void UploadRecorder::Dispatch(int length) {
     const std::uint16_t code = static_cast<std::uint16_t>(buffer_[4] | buffer_[5] << 8);
     switch (code) {
     case kUploadAccepted:
-        if (lastRequest_ == kUploadStart && WithinAnswerTime() && !state_.UploadActive) {
+        if (answerInTime_ && !state_.UploadActive) {
             state_.UploadActive = true;
             lastRequest_ = 0;
             state_.UploadBlockCount = 0;

@@ -39,7 +39,7 @@ private:
     void SendUploadBlockAck(std::uint8_t status);
     void SendUploadEndAck();
     void Dispatch(int length);
-    bool WithinAnswerTime() const;
+    std::uint64_t Elapsed(std::time_t now) const;
 
     static constexpr int kBufferSize = 2048;
 
@@ -50,5 +50,6 @@ private:
     std::int32_t held_ = 0;
     std::uint16_t lastRequest_ = 0;
     std::time_t startTime_ = 0;
+    bool answerInTime_ = false;
     int lastSaveError_ = 0;
 };

@@ -1,0 +1,235 @@
+#include "device/frame_codec.h"
+#include "reception/upload_recorder.h"
+#include "tests/device/scantool_fixture.h"
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sys/resource.h>
+#include <thread>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using quillon::test::SimHarness;
+
+Bytes ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string Hex(const Bytes& bytes) {
+    static const char* digits = "0123456789ABCDEF";
+    std::string out;
+    for (auto b : bytes) {
+        out += digits[b >> 4];
+        out += digits[b & 15];
+    }
+    return out;
+}
+
+// A frame as the ScanTool sends it.
+Bytes DeviceFrame(std::uint16_t code, const Bytes& payload) {
+    Bytes f(payload.size() + 10);
+    f[0] = f[1] = '$';
+    f[2] = static_cast<std::uint8_t>(f.size());
+    f[3] = static_cast<std::uint8_t>(f.size() >> 8);
+    f[4] = static_cast<std::uint8_t>(code);
+    f[5] = static_cast<std::uint8_t>(code >> 8);
+    std::copy(payload.begin(), payload.end(), f.begin() + 6);
+    f[f.size() - 2] = 0x0D;
+    f[f.size() - 1] = 0x0A;
+    SealFrame(f.data(), static_cast<int>(f.size()));
+    return f;
+}
+
+class UploadRecorderTest : public ScanToolTest {
+protected:
+    void SetUp() override {
+        StartScanTool();
+        output = sim.ScratchDir() + "/quillon.dat";
+        recorder.SetOutputPath(output);
+        recorder.SetClock([this] { return now; });
+    }
+
+    // Ticks (without waiting a real second between them) until `done` holds or 20 s passed.
+    template <typename Done> bool TickUntil(Done done) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (std::chrono::steady_clock::now() < end) {
+            recorder.UartReadDebugTimerTimer();
+            if (done())
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return false;
+    }
+
+    void TickFor(std::chrono::milliseconds span) {
+        TickUntil([end = std::chrono::steady_clock::now() + span] {
+            return std::chrono::steady_clock::now() >= end;
+        });
+    }
+
+    bool UploadWritten() { return std::filesystem::exists(output) && state.UploadBlockCount == 0; }
+
+    Bytes ExpectedData(int blocks, std::size_t size) {
+        Bytes all;
+        for (int n = 0; n < blocks; ++n) {
+            auto block = SimHarness::UploadBlockData(n, size);
+            all.insert(all.end(), block.begin(), block.end());
+        }
+        return all;
+    }
+
+    std::vector<int> AckStatuses() {
+        std::vector<int> statuses;
+        for (const auto& f : sim.Received(0x0242))
+            statuses.push_back(f.payload.empty() ? -1 : f.payload[0]);
+        return statuses;
+    }
+
+    std::time_t now = 1000;
+    std::string output;
+    UploadRecorder recorder{state};
+};
+
+TEST_F(UploadRecorderTest, StoresA300BlockUploadInOrder) {
+    ASSERT_TRUE(sim.Ok("upload blocks=300 size=20 ack_timeout_ms=200"));
+    ASSERT_TRUE(TickUntil([&] { return UploadWritten(); }));
+    // Block numbers 0x80..0xFF and 0x180.. have the high bit of their low byte set.
+    EXPECT_EQ(ReadFile(output), ExpectedData(300, 20));
+    EXPECT_TRUE(state.UploadActive); // stays receiving after a completed upload
+    EXPECT_TRUE(state.UploadStream.empty());
+    EXPECT_EQ(recorder.LastSaveError(), 0);
+    Settle();
+    EXPECT_EQ(sim.RequestCount(0x0104), 1);
+    EXPECT_EQ(sim.RequestCount(0x0344), 1);
+    const auto statuses = AckStatuses();
+    EXPECT_EQ(statuses.size(), 300u);
+    EXPECT_EQ(std::count(statuses.begin(), statuses.end(), 0), 300);
+}
+
+TEST_F(UploadRecorderTest, RepeatedAndOutOfSequenceBlocks) {
+    ASSERT_TRUE(sim.Ok("upload blocks=10 size=8 repeat=5 skip=7 ack_timeout_ms=200"));
+    ASSERT_TRUE(TickUntil([&] { return UploadWritten(); }));
+    EXPECT_EQ(ReadFile(output), ExpectedData(10, 8)); // block 5 once, block 8 not early
+    Settle();
+    const auto statuses = AckStatuses();
+    EXPECT_EQ(std::count(statuses.begin(), statuses.end(), 0), 11); // ten blocks and the repeat
+    EXPECT_EQ(std::count(statuses.begin(), statuses.end(), 2), 1);  // block 8 before block 7
+}
+
+TEST_F(UploadRecorderTest, AcceptanceArrivingThreeSecondsLateIsIgnored) {
+    ASSERT_TRUE(sim.Ok("upload blocks=2 size=4 ack_timeout_ms=100 retries=3"));
+    recorder.UartReadDebugTimerTimer(); // the start request
+    ASSERT_TRUE(sim.WaitForRequests(0x0104, 1, std::chrono::milliseconds(2000)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // the answer is waiting
+    now += 3;
+    TickFor(std::chrono::milliseconds(500));
+    EXPECT_FALSE(state.UploadActive);
+    Settle();
+    EXPECT_EQ(sim.RequestCount(0x0104), 2); // offered again after 3 s
+    EXPECT_TRUE(sim.Received(0x0242).empty());
+    EXPECT_FALSE(std::filesystem::exists(output));
+}
+
+TEST_F(UploadRecorderTest, StartRequestEveryThreeSecondsWhileOffering) {
+    for (int second = 0; second < 7; ++second, ++now)
+        recorder.UartReadDebugTimerTimer();
+    Settle();
+    ASSERT_TRUE(sim.WaitForRequests(0x0104, 3, std::chrono::milliseconds(2000)));
+    EXPECT_EQ(sim.RequestCount(0x0104), 3); // at 1000, 1003 and 1006
+    for (const auto& f : sim.Received(0x0104))
+        EXPECT_EQ(f.marker, "^^");
+}
+
+TEST_F(UploadRecorderTest, SecondUploadReplacesTheFile) {
+    ASSERT_TRUE(sim.Ok("upload blocks=3 size=10 ack_timeout_ms=200"));
+    ASSERT_TRUE(TickUntil([&] { return UploadWritten(); }));
+    EXPECT_EQ(ReadFile(output).size(), 30u);
+
+    // Still receiving: the next upload needs no start exchange and begins again at block 0.
+    ASSERT_TRUE(sim.Ok("upload blocks=1 size=5 data=AABBCCDDEE now=1 ack_timeout_ms=200"));
+    ASSERT_TRUE(TickUntil([&] { return ReadFile(output).size() == 5; }));
+    EXPECT_EQ(ReadFile(output), (Bytes{0xAA, 0xBB, 0xCC, 0xDD, 0xEE}));
+    Settle();
+    EXPECT_EQ(sim.RequestCount(0x0104), 1);
+}
+
+TEST_F(UploadRecorderTest, ShortBlocksEmptyEndsAndTrailingBytes) {
+    state.UploadActive = true; // as after an accepted start request
+    std::filesystem::remove(output);
+
+    auto send = [&](const Bytes& bytes) {
+        ASSERT_TRUE(sim.Ok("print " + Hex(bytes)));
+        TickFor(std::chrono::milliseconds(60));
+    };
+    send(DeviceFrame(0x0204, {}));     // 10 bytes: no room for a block number
+    send(DeviceFrame(0x0204, {0x00})); // 11 bytes: neither
+    EXPECT_EQ(state.UploadBlockCount, 0);
+    send(DeviceFrame(0x0304, {})); // an end with nothing stored: acknowledged, no file
+    EXPECT_FALSE(std::filesystem::exists(output));
+
+    // Two frames in one read: the second is dropped unless it starts right after the first.
+    Bytes two = DeviceFrame(0x0204, {0x00, 0x00, 'A'});
+    two.push_back('x');
+    auto next = DeviceFrame(0x0204, {0x01, 0x00, 'B'});
+    two.insert(two.end(), next.begin(), next.end());
+    send(two);
+    EXPECT_EQ(state.UploadBlockCount, 1);
+    EXPECT_EQ(state.UploadStream, (Bytes{'A'}));
+
+    Settle();
+    EXPECT_EQ(AckStatuses(), std::vector<int>{0});
+    EXPECT_EQ(sim.RequestCount(0x0344), 1);
+}
+
+TEST_F(UploadRecorderTest, FailedSaveIsReportedAndTheUploadReset) {
+    recorder.SetOutputPath(sim.ScratchDir() + "/missing/quillon.dat");
+    ASSERT_TRUE(sim.Ok("upload blocks=1 size=4 ack_timeout_ms=200"));
+    ASSERT_TRUE(TickUntil([&] { return recorder.LastSaveError() != 0; }));
+    EXPECT_EQ(recorder.LastSaveError(), ENOENT);
+    EXPECT_EQ(state.UploadBlockCount, 0);
+}
+
+TEST(WriteFileAtomically, AFullDiskLeavesThePreviousFileWhole) {
+    const std::string dir = testing::TempDir() + "atomic-write";
+    std::filesystem::create_directories(dir);
+    const std::string path = dir + "/upload.dat";
+    const Bytes before(100, 'p');
+    ASSERT_EQ(WriteFileAtomically(path, before.data(), before.size()), 0);
+    EXPECT_EQ(ReadFile(path), before);
+
+    // A file size limit stands in for a disk that fills up in the middle of the write.
+    const Bytes big(10000, 'n');
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved;
+    limit.rlim_cur = 4096;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    const int error = WriteFileAtomically(path, big.data(), big.size());
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(error, EFBIG);
+    EXPECT_EQ(ReadFile(path), before);
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir))
+        ++files;
+    EXPECT_EQ(files, 1u); // no temporary file left behind
+    std::filesystem::remove_all(dir);
+}
+
+TEST(UploadFilePath, LiesBesideTheExecutable) {
+    const std::string path = UploadFilePath();
+    ASSERT_FALSE(path.empty());
+    EXPECT_EQ(path.substr(path.size() - 4), ".dat");
+    EXPECT_EQ(std::filesystem::path(path).parent_path(),
+              std::filesystem::canonical("/proc/self/exe").parent_path());
+    EXPECT_EQ(std::filesystem::path(path).stem(), "reception_tests");
+}
+
+} // namespace
