@@ -15,7 +15,6 @@
 namespace {
 
 constexpr int kFrameBufferSize = 5120;
-constexpr int kBlockFrameExtra = 13; // overhead + kind + block number
 constexpr unsigned kAckLength = 13;
 constexpr unsigned kPollMs = 5;
 

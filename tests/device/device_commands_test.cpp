@@ -107,10 +107,11 @@ TEST_F(DeviceCommandsTest, DeviceIdRoundTrip) {
     ASSERT_TRUE(RequestDeviceId(state, id));
     EXPECT_EQ(std::string(id, 13), std::string("A B#00000042") + '\0');
 
-    ASSERT_TRUE(SetDeviceId(state, "NEWID0000001"));
+    const std::string newId = "NEWID0000001";
+    ASSERT_TRUE(SetDeviceId(state, newId.c_str()));
     auto set = sim.Received(0x0202);
     ASSERT_EQ(set.size(), 1u);
-    EXPECT_EQ(set[0].payload, Bytes("NEWID0000001", "NEWID0000001" + 12));
+    EXPECT_EQ(set[0].payload, Bytes(newId.begin(), newId.end()));
     ASSERT_TRUE(RequestDeviceId(state, id));
     EXPECT_STREQ(id, "NEWID0000001");
 }
