@@ -10,7 +10,14 @@
 #include <QWidget>
 
 QFont PixelFont(int pixels, const QString& face) {
-    QFont font(QString::fromStdString(ResolveFontFace(face.toStdString())));
+    QFont font;
+    const QString installed = QString::fromStdString(ResolveFontFace(face.toStdString()));
+    // Latin, Greek and Cyrillic text from the plain sans face, whose quotation marks are not
+    // full-width like those of the CJK face; CJK text from the CJK face.
+    if (face == kLayoutFace)
+        font.setFamilies({QStringLiteral("Noto Sans"), installed});
+    else
+        font.setFamily(installed);
     font.setPixelSize(pixels);
     return font;
 }
