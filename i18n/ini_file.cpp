@@ -366,6 +366,10 @@ std::string IniFile::ContentWithValue(std::string_view section, std::string_view
         out.insert(lines_[lastContent].end, lineBreak + keyLine);
         return out;
     }
+    // A UTF-16 file cut after an odd byte: that byte is no character, and text appended after it
+    // would be read one byte out of step.
+    if (encoding_ == IniEncoding::Utf16Le && out.size() % 2 != 0)
+        out.pop_back();
     const std::string lf = Encode(u"\n");
     const bool endsWithBreak = out.size() >= lf.size() && out.ends_with(lf);
     const bool hasContent = bytes_.size() > lines_.front().begin;

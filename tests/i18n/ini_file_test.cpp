@@ -177,6 +177,8 @@ TEST(IniFileWrite, KeepsEncodingAndEveryOtherByte) {
         {"UTF-8 file with its mark", "\xEF\xBB\xBF[set]\r\nval=1\r\n",
          "\xEF\xBB\xBF[set]\r\nval=6\r\n"},
         {"empty file becomes UTF-16", "", Utf16File(u"\r\n[set]\r\nval=6\r\n")},
+        {"UTF-16 file cut after an odd byte", Utf16File(u"[en]\r\n") + "x",
+         Utf16File(u"[en]\r\n[set]\r\nval=6\r\n")},
     };
     for (const auto& c : cases) {
         IniFile ini;
