@@ -11,6 +11,13 @@
 # Needs rsvg-convert (librsvg2-bin) and ImageMagick; output is the same on every run.
 set -euo pipefail
 
+for tool in rsvg-convert convert identify; do
+  command -v "$tool" >/dev/null || {
+    echo "render.sh: $tool is missing (Debian packages librsvg2-bin and imagemagick)" >&2
+    exit 1
+  }
+done
+
 root=$(cd "$(dirname "$0")/../.." && pwd)
 src=$root/resources/skin-src
 png=$root/resources/png
