@@ -15,12 +15,9 @@ void FormLanguageView::SetCaption(const std::string& control, const std::u16stri
     if (!label)
         return;
     label->setText(ToQString(text));
-    // A label sized to its text keeps its top-left corner and grows or shrinks with the text.
-    if (label->property("autoSize").toBool()) {
-        label->setWordWrap(false);
-        label->adjustSize();
-        label->setWordWrap(true);
-    }
+    // A word-wrapped label sized to its text keeps its width and takes the height of its lines.
+    if (label->property("autoSize").toBool())
+        label->resize(label->width(), label->heightForWidth(label->width()));
 }
 
 void FormLanguageView::SetFontFace(const std::string& control, const std::string& face) {
