@@ -233,6 +233,7 @@ bool RunCase(const std::string& devDir, const std::string& image, long imageByte
     if (report.resent > 0)
         std::printf("  resent %ld", report.resent);
     std::printf("\n");
+    std::fflush(stdout);
     return true;
 }
 
@@ -265,6 +266,7 @@ int main(int argc, char** argv) {
 
     const std::string cases = argc > 2 ? argv[2] : "abc";
     std::printf("image %ld bytes\n", imageBytes);
+    std::fflush(stdout);
     bool ok = true;
     for (Mode mode : {Mode::AtOnce, Mode::Fixed2ms, Mode::Uart}) {
         if (cases.find(static_cast<char>('a' + static_cast<int>(mode))) == std::string::npos)
