@@ -37,6 +37,7 @@ HELP = """commands (one per line, answered with "ok ..." or "error ..."):
   wait code=0x0103 [count=N] [timeout_ms=N]
                                      answer once N such requests arrived (or error timeout)
   wait upload=done [timeout_ms=N]    answer once the upload is done or failed
+  notices                            the last latest-version notice (hex) and size notices
   stats                              own processing time per firmware block
   image KIND                         path and size of the reassembled image of a FirmwareKind
   quit                               remove everything and exit"""
@@ -231,6 +232,12 @@ class Control:
         self.waiters.append(Waiter(reply, condition, deadline))
         self.check_waiters(time.monotonic())
         return None
+
+    def cmd_notices(self, args, reply):
+        d = self.sim.device
+        latest = d.latest_notice.hex() if d.latest_notice is not None else "-"
+        sizes = " ".join(f"size{kind}={size}" for kind, size in sorted(d.size_notices.items()))
+        return f"ok latest={latest} {sizes}".rstrip()
 
     def cmd_stats(self, args, reply):
         times = sorted(self.sim.device.block_times)
