@@ -89,8 +89,8 @@ class Control:
             return
         try:
             answer = handler(args, reply)
-        except (ValueError, KeyError, IndexError, OSError) as e:
-            reply(f"error {e}")
+        except Exception as e:  # a mistyped command must not stop the device
+            reply(f"error {type(e).__name__}: {e}")
             return
         if answer is not None:
             reply(answer)
