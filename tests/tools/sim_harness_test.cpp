@@ -2,6 +2,7 @@
 // and cleans up.  The requests are written as raw bytes so that this test needs no codec.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fcntl.h>
 #include <filesystem>
 #include <poll.h>
@@ -76,6 +77,22 @@ TEST(SimHarness, AnswersRequestsAndLogsThem) {
     auto sent = sim.Sent(0x0143);
     ASSERT_EQ(sent.size(), 1u); // the ignored request got no answer
     EXPECT_EQ(sent[0].payload.size(), 40u);
+
+    // Stray bytes and a damaged frame are logged as such, and not counted as requests.
+    Bytes damaged = kDeviceInfoRequest;
+    damaged[6] ^= 0x01;
+    Bytes stray = {'x', 'y'};
+    stray.insert(stray.end(), damaged.begin(), damaged.end());
+    ASSERT_EQ(write(fd, stray.data(), stray.size()), static_cast<ssize_t>(stray.size()));
+    auto log = sim.Log();
+    auto at = std::find_if(log.begin(), log.end(),
+                           [](const SimFrame& f) { return f.dir == SimFrame::Dir::Junk; });
+    ASSERT_NE(at, log.end());
+    EXPECT_EQ(at->payload, (Bytes{'x', 'y'}));
+    ASSERT_NE(++at, log.end());
+    EXPECT_EQ(at->dir, SimFrame::Dir::Received);
+    EXPECT_EQ(at->error, "bad checksum");
+    EXPECT_EQ(sim.RequestCount(0x0103), 2);
 
     EXPECT_EQ(sim.Command("no_such_command").rfind("error", 0), 0u);
     close(fd);
