@@ -35,6 +35,7 @@ TEST(PngDecoder, KeyColourReplacesOnlyFullyTransparentPixels) {
         {0x0A141E80, kDefaultKeyColor, {10, 20, 30, 255}},    // half: not blended
         {0x0A141EFF, kDefaultKeyColor, {10, 20, 30, 255}},
         {0x0A141E00, 0x0000FF, {255, 0, 0, 255}}, // another key: red in the low byte
+        {0x0A141E00, static_cast<TColor>(0xFF00000F), {240, 240, 240, 255}}, // system colour
     };
     for (const Case& c : cases) {
         auto bitmap = DecodePng(EncodeRgbaPng(1, 1, {c.Rgba}), c.Key);
