@@ -7,6 +7,9 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import fcntl
+import struct
+import termios
 import time
 import tty
 import unittest
@@ -177,6 +180,17 @@ class SimulatorTest(unittest.TestCase):
         self.assertEqual(sent[1][8:12], bytes((0, 1, 2, 3)))
         os.write(s.fd, codec.build(0x0344, b"", b"@@"))
         self.assertEqual(s.command("wait upload=done timeout_ms=2000"), "ok done")
+
+    def test_exclusive_claim_ends_with_last_close(self):
+        # As on a real USB serial port; otherwise a program (not root) could not reopen it.
+        tiocgexcl = 0x80045440
+        s = self.sim()
+        fcntl.ioctl(s.fd, termios.TIOCEXCL)
+        os.close(s.fd)
+        s.command("sync")
+        s.fd = os.open(s.path("dev", "ttyACM0"), os.O_RDWR | os.O_NOCTTY)
+        flag = struct.unpack("i", fcntl.ioctl(s.fd, tiocgexcl, b"\0" * 4))[0]
+        self.assertEqual(flag, 0)
 
     def test_unplug_removes_entry_and_replug_restores_it(self):
         s = self.sim("--vid", "1234", "--serial", "XYZ")

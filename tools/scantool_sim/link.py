@@ -7,6 +7,8 @@ import os
 import time
 import tty
 
+from .opener_watch import OpenerWatch
+
 UART_BYTES_PER_SECOND = 11520  # 115200 baud, 10 bits per byte
 
 
@@ -15,6 +17,7 @@ class Link:
         self.master = -1
         self.slave = -1
         self.slave_path = None
+        self.openers = None
         self.queue = collections.deque()  # (due time, bytes), sent in order
         self.out = bytearray()  # bytes due now, not yet taken by the pty
         self.pace = False
@@ -31,8 +34,12 @@ class Link:
         tty.setraw(self.slave)
         os.set_blocking(self.master, False)
         self.slave_path = os.ttyname(self.slave)
+        self.openers = OpenerWatch(self.slave_path, self.slave)
 
     def close(self):
+        if self.openers:
+            self.openers.close()
+            self.openers = None
         for fd in (self.master, self.slave):
             if fd >= 0:
                 os.close(fd)

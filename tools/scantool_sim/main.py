@@ -161,6 +161,7 @@ class Simulator:
         line has been quiet for a little while."""
         if not self.plugged:
             return
+        self.link.openers.service()
         deadline = time.monotonic() + SETTLE_MAX_S
         while self.plugged and time.monotonic() < deadline:
             if not select.select([self.link.master], [], [], SETTLE_QUIET_S)[0]:
@@ -244,6 +245,8 @@ class Simulator:
                 readers.append(self.server.fileno())
             if self.plugged:
                 readers.append(self.link.master)
+                if self.link.openers.fd >= 0:
+                    readers.append(self.link.openers.fd)
             writers = [self.link.master] if self.plugged and blocked else []
             try:
                 readable, _, _ = select.select(readers, writers, [], timeout)
@@ -252,6 +255,8 @@ class Simulator:
             for fd in readable:
                 if self.plugged and fd == self.link.master:
                     self._receive()
+                elif self.plugged and fd == self.link.openers.fd:
+                    self.link.openers.service()
                 elif self.server and fd == self.server.fileno():
                     self._accept()
                 else:
