@@ -16,6 +16,7 @@ import unittest
 
 TOOLS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools")
 SIMULATOR = os.environ.get("QUILLON_SIMULATOR", os.path.join(TOOLS, "scantool_sim.py"))
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(SIMULATOR))
 
 from scantool_sim import codec  # noqa: E402
