@@ -199,13 +199,18 @@ TEST(EmbeddedResources, EveryPictureHasItsSizeFormatAndCornerRule) {
         EXPECT_EQ(img.bitDepth, 8);
         EXPECT_EQ(img.colourType, PNG_COLOR_TYPE_RGBA);
         ASSERT_FALSE(img.pixels.empty());
-        int opaque = 0, clear = 0, partial = 0;
+        int opaque = 0, clear = 0, partial = 0, keyColoured = 0;
         for (int y = 0; y < img.height; ++y) {
             for (int x = 0; x < img.width; ++x) {
-                const int a = img.At(x, y)[3];
-                (a == 255 ? opaque : a == 0 ? clear : partial)++;
+                const unsigned char* c = img.At(x, y);
+                (c[3] == 255 ? opaque : c[3] == 0 ? clear : partial)++;
+                if (c[3] != 0 && c[0] == 239 && c[1] == 205 && c[2] == 171)
+                    ++keyColoured;
             }
         }
+        // Fully transparent pixels are drawn in the key colour (239, 205, 171), which transparent
+        // controls leave out; a visible pixel of that colour would become a hole.
+        EXPECT_EQ(keyColoured, 0);
         if (e.rule == Rule::Opaque) {
             EXPECT_EQ(clear + partial, 0) << "an opaque picture has see-through pixels";
         } else {
