@@ -20,7 +20,7 @@ namespace {
 enum class Rule {
     Opaque,             // every pixel alpha 255
     TransparentCorners, // four corner pixels alpha 0, no partial alpha anywhere
-    Jpeg,               // a baseline colour JPEG
+    Jpeg,               // a three-channel colour JPEG
 };
 
 struct Expected {
