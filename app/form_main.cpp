@@ -9,6 +9,7 @@
 #include "graphics/bitmap_factory.h"
 #include "i18n/language_loader.h"
 #include "platform/device_watch.h"
+#include "reception/upload_recorder.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -133,6 +134,9 @@ TFormMain::TFormMain(FormMainOptions options, QWidget* parent)
     state_.UploadActive = false;
     state_.UploadBlockCount = 0;
     state_.UploadStream.clear();
+    uploadRecorder_ = std::make_unique<UploadRecorder>(state_);
+    if (!options_.UploadPath.empty())
+        uploadRecorder_->SetOutputPath(options_.UploadPath);
 
     // 10. The DTC list and the manual list are filled by their pages; then the texts.
     LoadTexts();
@@ -318,4 +322,6 @@ void TFormMain::TimerAnimatorTimer() {
     animationPhase_ = !animationPhase_;
 }
 void TFormMain::TimerMonitorWaveRecvTimer() {}
-void TFormMain::UartReadDebugTimerTimer() {}
+void TFormMain::UartReadDebugTimerTimer() {
+    uploadRecorder_->UartReadDebugTimerTimer();
+}

@@ -22,6 +22,7 @@ struct Bitmap;
 class TClickLabel;
 class TImageControl;
 class TSyncUart;
+class UploadRecorder;
 class IConnectionView;
 class ILanguageView;
 
@@ -37,6 +38,8 @@ struct FormMainOptions {
     std::function<void()> ShowLanguageDialog;
     // Watch the system for devices coming and going.
     bool WatchDevices = true;
+    // Where the upload recorder writes; empty means beside the executable.
+    std::string UploadPath;
 };
 
 class TFormMain final : public QWidget {
@@ -130,6 +133,7 @@ private:
     std::unique_ptr<TSyncUart> uart_;
     std::array<std::unique_ptr<QtStatusLabel>, 4> statusLabels_; // rows 1..3, then Label_Status
     std::unique_ptr<IConnectionView> connectionView_;
+    std::unique_ptr<UploadRecorder> uploadRecorder_;
 
     std::array<TImageControl*, 3> tabImages_{};
     std::array<std::vector<QWidget*>, 3> tabPageControls_;

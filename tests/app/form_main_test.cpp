@@ -83,6 +83,7 @@ protected:
         options.TerminateProcess = [this] { ++terminations_; };
         options.ShowLanguageDialog = [this] { ++dialogShown_; };
         options.WatchDevices = watch;
+        options.UploadPath = (scratch_.Path() / "upload.dat").string();
         auto form = std::make_unique<TFormMain>(std::move(options));
         form->show();
         return form;
@@ -408,7 +409,7 @@ TEST_F(FormMainTest, LangIniThatCannotBeCreatedEndsTheStartUp) {
 }
 
 // The connection hooks against the simulated ScanTool on COM1.
-TEST(FormMainDeviceTest, ConnectsAtStartUpAndFollowsUnplugging) {
+TEST(FormMainDeviceTest, ConnectsAtStartUpRecordsAnUploadAndFollowsUnplugging) {
     ScratchDir scratch;
     SimHarness sim;
     ASSERT_TRUE(sim.Start()) << sim.Error();
@@ -416,12 +417,23 @@ TEST(FormMainDeviceTest, ConnectsAtStartUpAndFollowsUnplugging) {
 
     FormMainOptions options;
     options.LangIniPath = (scratch.Path() / "lang.ini").string();
+    options.UploadPath = (scratch.Path() / "upload.dat").string();
     TFormMain form(options);
     EXPECT_EQ(form.State().CurrentComPort, 1);
     EXPECT_EQ(Text(form.Control("Label_Status")), "Device connected to COM1 ");
     EXPECT_TRUE(form.UartReadDebugTimer->isActive());
     EXPECT_FALSE(form.UartPrintReadTimer->isActive());
     EXPECT_TRUE(form.Control("Button_InternetUpdate")->isEnabled());
+
+    // The upgrade page's recorder takes an upload while the window runs.
+    ASSERT_TRUE(sim.Ok("upload blocks=2 size=64"));
+    const fs::path upload = scratch.Path() / "upload.dat";
+    QElapsedTimer uploadClock;
+    uploadClock.start();
+    while (!fs::exists(upload) && uploadClock.elapsed() < 10000)
+        QTest::qWait(50);
+    ASSERT_TRUE(fs::exists(upload));
+    EXPECT_EQ(fs::file_size(upload), 128u);
 
     ASSERT_TRUE(sim.Unplug());
     QElapsedTimer clock;
