@@ -237,6 +237,30 @@ bool SimHarness::WaitForRequests(std::uint16_t code, int count, milliseconds tim
               timeout + milliseconds(2000));
 }
 
+bool SimHarness::Print(const std::vector<std::uint8_t>& bytes) {
+    if (bytes.empty())
+        return true;
+    static const char digits[] = "0123456789abcdef";
+    std::string line = "print ";
+    for (std::uint8_t b : bytes) {
+        line += digits[b >> 4];
+        line += digits[b & 0x0F];
+    }
+    return Ok(line);
+}
+
+bool SimHarness::Wave(const std::vector<std::uint16_t>& samples) {
+    std::string line = "wave";
+    for (std::uint16_t v : samples)
+        line += " " + std::to_string(v);
+    return Ok(line);
+}
+
+bool SimHarness::ArmUpload(int blocks, std::size_t size, const std::string& options) {
+    return Ok("upload blocks=" + std::to_string(blocks) + " size=" + std::to_string(size) + " " +
+              options);
+}
+
 bool SimHarness::WaitForUpload(milliseconds timeout) {
     return Ok("wait upload=done timeout_ms=" + std::to_string(timeout.count()),
               timeout + milliseconds(2000));

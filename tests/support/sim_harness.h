@@ -69,6 +69,18 @@ public:
 
     bool Plug() { return Ok("plug"); }
     bool Unplug() { return Ok("unplug"); }
+
+    // What the ScanTool sends unasked: raw bytes (print text with its escapes), one waveform
+    // sample frame (0xFF 0x01, samples as unsigned 16-bit little-endian), the waveform end.
+    bool Print(const std::vector<std::uint8_t>& bytes);
+    bool Print(const std::string& text) {
+        return Print(std::vector<std::uint8_t>(text.begin(), text.end()));
+    }
+    bool Wave(const std::vector<std::uint16_t>& samples);
+    bool WaveEnd() { return Ok("wave_end"); }
+    // Arms an upload of `blocks` blocks of `size` bytes for the next start request; `options`
+    // adds the simulator's upload options ("repeat=3 skip=5 now=1 ...").
+    bool ArmUpload(int blocks, std::size_t size, const std::string& options = "");
     // Waits until `count` valid requests with this code arrived in all (not just new ones).
     bool WaitForRequests(std::uint16_t code, int count, std::chrono::milliseconds timeout);
     // Waits until an upload armed with "upload blocks=N size=S ..." has ended (its end frame

@@ -35,7 +35,9 @@ int OpenRaw(const std::string& path) {
 
 Bytes Exchange(int fd, const Bytes& request, std::size_t want,
                std::chrono::milliseconds timeout = 2000ms) {
-    EXPECT_EQ(write(fd, request.data(), request.size()), static_cast<ssize_t>(request.size()));
+    if (!request.empty()) {
+        EXPECT_EQ(write(fd, request.data(), request.size()), static_cast<ssize_t>(request.size()));
+    }
     Bytes got;
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (got.size() < want && std::chrono::steady_clock::now() < deadline) {
@@ -93,6 +95,15 @@ TEST(SimHarness, AnswersRequestsAndLogsThem) {
     EXPECT_EQ(at->dir, SimFrame::Dir::Received);
     EXPECT_EQ(at->error, "bad checksum");
     EXPECT_EQ(sim.RequestCount(0x0103), 2);
+
+    // Unasked output reaches the port as sent.
+    ASSERT_TRUE(sim.Print(std::string("Hi\0$$\x02J", 7)));
+    ASSERT_TRUE(sim.Wave({126, 0x1234}));
+    Bytes unasked = Exchange(fd, {}, 7 + 14, 1000ms);
+    const Bytes expected = {'H', 'i', 0,    '$',  '$', 2, 'J',  0x24, 0x24,
+                            14,  0,   0xFF, 0x01, 126, 0, 0x34, 0x12};
+    ASSERT_EQ(unasked.size(), 21u);
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), unasked.begin()));
 
     EXPECT_EQ(sim.Command("no_such_command").rfind("error", 0), 0u);
     close(fd);
