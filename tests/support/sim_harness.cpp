@@ -237,6 +237,23 @@ bool SimHarness::WaitForRequests(std::uint16_t code, int count, milliseconds tim
               timeout + milliseconds(2000));
 }
 
+bool SimHarness::Plug() {
+    std::string answer = Command("plug");
+    if (answer.rfind("ok ", 0) != 0) {
+        error_ = "plug: " + answer;
+        return false;
+    }
+    slave_ = answer.substr(3);
+    return true;
+}
+
+bool SimHarness::Unplug() {
+    if (!Ok("unplug"))
+        return false;
+    slave_.clear();
+    return true;
+}
+
 bool SimHarness::Print(const std::vector<std::uint8_t>& bytes) {
     if (bytes.empty())
         return true;

@@ -67,8 +67,9 @@ public:
     bool Ok(const std::string& line,
             std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
 
-    bool Plug() { return Ok("plug"); }
-    bool Unplug() { return Ok("unplug"); }
+    // Creates / removes the device node link and the sysfs entry (a new pty on each plug).
+    bool Plug();
+    bool Unplug();
 
     // What the ScanTool sends unasked: raw bytes (print text with its escapes), one waveform
     // sample frame (0xFF 0x01, samples as unsigned 16-bit little-endian), the waveform end.
@@ -105,7 +106,7 @@ public:
     std::string ImageDir() const;
     std::string LogPath() const;
     std::string DevicePath() const;                  // <dev dir>/ttyACM<index>
-    std::string SlavePath() const { return slave_; } // the pty behind it (from READY)
+    std::string SlavePath() const { return slave_; } // the pty behind it; empty if unplugged
     int Index() const { return options_.index; }
     // Options for another simulated device (ttyACM<index>) in this harness's folders.
     SimOptions SecondDevice(int index) const {

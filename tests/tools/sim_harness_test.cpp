@@ -121,6 +121,7 @@ TEST(SimHarness, PlugAndUnplugTwoDevicesInOneTree) {
     EXPECT_TRUE(fs::exists(tty / "ttyACM0"));
     EXPECT_FALSE(fs::exists(tty / "ttyACM3"));
     ASSERT_TRUE(second.Plug());
+    EXPECT_EQ(fs::read_symlink(second.DevicePath()), second.SlavePath());
     EXPECT_TRUE(fs::exists(tty / "ttyACM3" / "device" / ".." / "serial"));
     EXPECT_TRUE(fs::exists(second.DevicePath()));
 
