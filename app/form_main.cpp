@@ -218,6 +218,7 @@ void TFormMain::ConnectHandlers() {
             [this] { SwitchTabImgBtn(0); });
     connect(Control<TClickLabel>("Label_Print"), &TClickLabel::clicked, this,
             [this] { SwitchTabImgBtn(1); });
+    ConnectPageHandlers();
 }
 
 // The close button of the skin ends the process at once: no close query, no restart.
@@ -310,18 +311,4 @@ void TFormMain::StartDeviceWatch() {
         if (deviceWatch_->watch.DrainChanged())
             DeviceChanged();
     });
-}
-
-// Hooks of the pages' periodic work; each page's subsystem fills its own.
-void TFormMain::UartPrintReadTimerTimer() {}
-void TFormMain::TimerCheckInternetTimer() {}
-void TFormMain::TimerAnimatorTimer() {
-    DrawSkinImage(Control<QLabel>("img_internet_status_icon"),
-                  animationPhase_ ? "png:internet_connected_icon2"
-                                  : "png:internet_connected_icon3");
-    animationPhase_ = !animationPhase_;
-}
-void TFormMain::TimerMonitorWaveRecvTimer() {}
-void TFormMain::UartReadDebugTimerTimer() {
-    uploadRecorder_->UartReadDebugTimerTimer();
 }

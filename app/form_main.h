@@ -120,6 +120,12 @@ private:
     void TabImgBtnClick();
     void ImageBackgroundMouseDown(Qt::MouseButton button, QPoint position);
     void ImageBackgroundMouseMove(QPoint position);
+    void ConnectPageHandlers();
+    void Button_InternetUpdateClick();
+    void Button_PrintClick();
+    void Button_ClearClick();
+    void Button_CopyClick();
+    void Button_EditClick();
     void UartPrintReadTimerTimer();
     void TimerCheckInternetTimer();
     void TimerAnimatorTimer();
