@@ -26,6 +26,11 @@ HELP = """commands (one per line, answered with "ok ..." or "error ..."):
   text WORDS...                      send the words as 8-bit text with CR LF
   wave S1 S2 ...                     send one waveform sample frame (unsigned 16-bit samples)
   wave_end                           send the waveform end frame
+  wave_sweep [count=N] [low=V] [high=V]
+                                     a whole capture for demos: N samples (default 1500)
+                                     rising and falling between low and high (in 0.1 V),
+                                     in frames of 200 samples, then the end frame
+  print_file PATH                    send a file's bytes unasked
   frame CODE [HEX]                   send any frame from the device
   upload blocks=N size=S [data=HEX] [repeat=k,..] [skip=k,..] [accept=0] [accept_delay_ms=N]
          [first_block_ms=N] [gap_ms=N] [ack_timeout_ms=N] [retries=N] [end=0] [now=1]
@@ -176,6 +181,30 @@ class Control:
 
     def cmd_wave_end(self, args, reply):
         self.sim.device.send_frame(codec.build(0x02FF))
+        return "ok"
+
+    def cmd_wave_sweep(self, args, reply):
+        o = _options(args)
+        count, low, high = (_int(o.get(k, d)) for k, d in
+                            (("count", "1500"), ("low", "118"), ("high", "144")))
+        if not 0 <= low <= high <= 0xFFFF:
+            raise ValueError("need 0 <= low <= high <= 65535")
+        span = high - low
+        period = max(2, 2 * span)
+        samples = []
+        for i in range(count):
+            phase = i % period
+            samples.append(low + (phase if phase <= span else period - phase))
+        for start in range(0, count, 200):
+            chunk = samples[start:start + 200]
+            payload = b"".join(v.to_bytes(2, "little") for v in chunk)
+            self.sim.device.send_frame(codec.build(0x01FF, payload))
+        self.sim.device.send_frame(codec.build(0x02FF))
+        return "ok"
+
+    def cmd_print_file(self, args, reply):
+        with open(args[0], "rb") as f:
+            self.sim.device.send_raw(f.read())
         return "ok"
 
     def cmd_frame(self, args, reply):
