@@ -1,4 +1,5 @@
 #include "graphics/bitmap.h"
+#include "graphics/image_decoders.h"
 
 #include <array>
 
@@ -61,4 +62,16 @@ Rgb ColorToRgb(TColor color) {
     }
     return Rgb{static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
                static_cast<std::uint8_t>(value >> 16)};
+}
+
+namespace {
+std::int64_t decodedPixelLimit = kMaxBitmapPixels;
+}
+
+void SetDecodedPixelLimit(std::int64_t pixels) {
+    decodedPixelLimit = pixels < 1 ? 1 : pixels > kMaxBitmapPixels ? kMaxBitmapPixels : pixels;
+}
+
+std::int64_t DecodedPixelLimit() {
+    return decodedPixelLimit;
 }

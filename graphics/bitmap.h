@@ -24,8 +24,9 @@ struct Bitmap {
     int BytesPerPixel() const { return BitsPerPixel / 8; }
 };
 
-// Largest picture any decoder or operation creates; keeps hostile sizes from exhausting memory.
-inline constexpr std::int64_t kMaxBitmapPixels = 16 * 1024 * 1024;
+// Largest picture any decoder or operation creates (a 3840 x 2160 screen fits); keeps hostile
+// sizes in image files from exhausting memory.
+inline constexpr std::int64_t kMaxBitmapPixels = 8 * 1024 * 1024;
 inline constexpr int kMaxBitmapSide = 16384;
 
 // Row length in bytes for `width` pixels of `bitsPerPixel`, padded to four bytes.

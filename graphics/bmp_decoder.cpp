@@ -92,7 +92,8 @@ Bitmap* LoadBMPfromStream(ReadStream& stream) {
     bool topDown = height < 0;
     if (topDown)
         height = -height;
-    if (width <= 0 || height <= 0 || width > kMaxBitmapSide || height > kMaxBitmapSide)
+    if (width <= 0 || height <= 0 || width > kMaxBitmapSide || height > kMaxBitmapSide ||
+        width * height > DecodedPixelLimit())
         return nullptr;
     if (compression == 3 && bits != 16 && bits != 32)
         return nullptr;

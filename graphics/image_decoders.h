@@ -9,6 +9,11 @@ inline constexpr TColor kDefaultKeyColor = 0xABCDEF;
 // Key colour value that selects the alpha-keeping 32-bit variant.
 inline constexpr TColor kKeepAlpha = -1;
 
+// Decoders refuse pictures of more pixels than this (at most kMaxBitmapPixels, the default).
+// Programs that decode untrusted data in bulk may lower it.
+void SetDecodedPixelLimit(std::int64_t pixels);
+std::int64_t DecodedPixelLimit();
+
 // PNG of any colour type and depth, decoded to 8-bit RGBA first.  With a key colour the result
 // has 24 bits per pixel and fully transparent pixels take the key colour (other pixels keep their
 // colour, unblended); with kKeepAlpha it has 32 bits per pixel with the alpha values unchanged.

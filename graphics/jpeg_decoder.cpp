@@ -88,7 +88,7 @@ bool Decode(JpegJob* job, jpeg_decompress_struct* info) {
     // Blue, green, red straight into the bitmap's rows (also from grey pictures).
     info->out_color_space = JCS_EXT_BGR;
     jpeg_calc_output_dimensions(info);
-    if (static_cast<std::int64_t>(info->output_width) * info->output_height > kMaxBitmapPixels)
+    if (static_cast<std::int64_t>(info->output_width) * info->output_height > DecodedPixelLimit())
         return false;
     jpeg_start_decompress(info);
     if (info->output_components != 3)

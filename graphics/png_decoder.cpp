@@ -15,8 +15,9 @@ struct PngJob {
     png_structp Png;
     png_infop Info;
     png_bytep* Rows;      // malloc'd row pointers
-    std::uint8_t* Pixels; // malloc'd RGBA rows of the keyed variant
+    std::uint8_t* Pixels; // malloc'd RGBA row(s) of the keyed variant
     Bitmap* Result;
+    Rgb KeyRgb;
 };
 
 void OnPngError(png_structp png, png_const_charp /*message*/) {
@@ -39,21 +40,16 @@ void ReadFromStream(png_structp png, png_bytep data, png_size_t length) {
 }
 
 // Key colour: opaque and partly transparent pixels keep their colour, alpha 0 takes the key.
-void WriteKeyedRows(PngJob* job, int width, int height) {
-    Rgb key = ColorToRgb(job->Key);
-    for (int y = 0; y < height; ++y) {
-        const std::uint8_t* s = job->Rows[y];
-        std::uint8_t* d = job->Result->Line(y);
-        for (int x = 0; x < width; ++x, s += 4, d += 3) {
-            if (s[3] == 0) {
-                d[0] = key.Blue;
-                d[1] = key.Green;
-                d[2] = key.Red;
-            } else {
-                d[0] = s[2];
-                d[1] = s[1];
-                d[2] = s[0];
-            }
+void WriteKeyedRow(const std::uint8_t* s, std::uint8_t* d, int width, Rgb key) {
+    for (int x = 0; x < width; ++x, s += 4, d += 3) {
+        if (s[3] == 0) {
+            d[0] = key.Blue;
+            d[1] = key.Green;
+            d[2] = key.Red;
+        } else {
+            d[0] = s[2];
+            d[1] = s[1];
+            d[2] = s[0];
         }
     }
 }
@@ -63,10 +59,15 @@ bool Decode(PngJob* job) {
         return false;
     png_set_read_fn(job->Png, job, ReadFromStream);
     png_set_user_limits(job->Png, kMaxBitmapSide, kMaxBitmapSide);
+    // Debian's libpng sets no cap on one chunk's allocation: a few bytes declaring a huge text
+    // chunk would otherwise make it allocate gigabytes before noticing the data is missing.
+    png_set_chunk_malloc_max(job->Png, 8 * 1024 * 1024);
+    png_set_chunk_cache_max(job->Png, 1000);
     png_read_info(job->Png, job->Info);
     png_uint_32 width = png_get_image_width(job->Png, job->Info);
     png_uint_32 height = png_get_image_height(job->Png, job->Info);
-    if (width == 0 || height == 0 || static_cast<std::int64_t>(width) * height > kMaxBitmapPixels)
+    if (width == 0 || height == 0 ||
+        static_cast<std::int64_t>(width) * height > DecodedPixelLimit())
         return false;
     // Every colour type and depth becomes 8-bit red, green, blue, alpha.
     png_set_expand(job->Png);
@@ -79,33 +80,50 @@ bool Decode(PngJob* job) {
     png_read_update_info(job->Png, job->Info);
     if (png_get_rowbytes(job->Png, job->Info) != static_cast<png_size_t>(width) * 4)
         return false;
-    job->Result = CreateBitmap(static_cast<int>(width), static_cast<int>(height),
-                               job->Key == kKeepAlpha ? 32 : 24);
-    job->Rows = static_cast<png_bytep*>(std::malloc(sizeof(png_bytep) * height));
-    if (job->Result == nullptr || job->Rows == nullptr)
+    const bool keyed = job->Key != kKeepAlpha;
+    const bool interlaced = png_get_interlace_type(job->Png, job->Info) != PNG_INTERLACE_NONE;
+    job->Result = CreateBitmap(static_cast<int>(width), static_cast<int>(height), keyed ? 24 : 32);
+    if (job->Result == nullptr)
         return false;
-    if (job->Key == kKeepAlpha) {
+    const auto w = static_cast<int>(width);
+    if (!keyed) {
         // 32-bit rows are exactly the decoded rows: decode straight into the bitmap.
+        job->Rows = static_cast<png_bytep*>(std::malloc(sizeof(png_bytep) * height));
+        if (job->Rows == nullptr)
+            return false;
         for (png_uint_32 y = 0; y < height; ++y)
             job->Rows[y] = job->Result->Line(static_cast<int>(y));
-    } else {
-        job->Pixels = static_cast<std::uint8_t*>(std::malloc(std::size_t{4} * width * height));
+        png_read_image(job->Png, job->Rows);
+    } else if (!interlaced) {
+        // One RGBA row at a time, converted as it arrives.
+        job->Pixels = static_cast<std::uint8_t*>(std::malloc(std::size_t{4} * width));
         if (job->Pixels == nullptr)
+            return false;
+        for (png_uint_32 y = 0; y < height; ++y) {
+            png_read_row(job->Png, job->Pixels, nullptr);
+            WriteKeyedRow(job->Pixels, job->Result->Line(static_cast<int>(y)), w, job->KeyRgb);
+        }
+    } else {
+        // Interlaced passes fill the whole picture before any row is final.
+        job->Pixels = static_cast<std::uint8_t*>(std::malloc(std::size_t{4} * width * height));
+        job->Rows = static_cast<png_bytep*>(std::malloc(sizeof(png_bytep) * height));
+        if (job->Pixels == nullptr || job->Rows == nullptr)
             return false;
         for (png_uint_32 y = 0; y < height; ++y)
             job->Rows[y] = job->Pixels + std::size_t{4} * width * y;
+        png_read_image(job->Png, job->Rows);
+        for (png_uint_32 y = 0; y < height; ++y)
+            WriteKeyedRow(job->Rows[y], job->Result->Line(static_cast<int>(y)), w, job->KeyRgb);
     }
-    png_read_image(job->Png, job->Rows);
     png_read_end(job->Png, nullptr);
-    if (job->Key != kKeepAlpha)
-        WriteKeyedRows(job, static_cast<int>(width), static_cast<int>(height));
     return true;
 }
 
 } // namespace
 
 Bitmap* LoadPNGfromStream(ReadStream& stream, TColor keyColor) {
-    PngJob job{&stream, keyColor, nullptr, nullptr, nullptr, nullptr, nullptr};
+    PngJob job{&stream, keyColor, nullptr, nullptr,
+               nullptr, nullptr,  nullptr, ColorToRgb(keyColor)};
     job.Png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &job, OnPngError, OnPngWarning);
     if (job.Png == nullptr)
         return nullptr;
