@@ -17,7 +17,7 @@ from .log import FrameLog
 from .sysfs import Identity, SysfsEntry, link_device_node, unlink_device_node
 
 STALE_PARTIAL_S = 1.0  # an incomplete frame older than this is dropped as junk
-SETTLE_QUIET_S = 0.002  # before a command: the line counts as quiet after this long
+SETTLE_QUIET_S = 0.005  # before a command: the line counts as quiet after this long
 SETTLE_MAX_S = 0.1  # ... and is read for at most this long
 
 EPILOG = """example: plug a simulated ScanTool into a running program
