@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QRadioButton>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -172,6 +173,37 @@ TEST_F(Form1Test, UnwritableFileIsReportedAndNothingCloses) {
     EXPECT_EQ(StoredLanguage(), 6);
     EXPECT_TRUE(dialog.RestartRequested);
     EXPECT_EQ(restarts, 1);
+}
+
+TEST_F(Form1Test, RepaintKeepsTheUsersChoiceUntilConfirm) {
+    TForm1& dialog = Open(LangIni(u"2"));
+    dialog.RadioButton(8)->click();
+    dialog.repaint();
+    QApplication::processEvents();
+    EXPECT_EQ(Selected(), 8);
+    dialog.Label_ConfirmClick();
+    EXPECT_EQ(StoredLanguage(), 8);
+}
+
+TEST_F(Form1Test, TopBandShowsTheHandAndDragsTheDialog) {
+    TForm1& dialog = Open(LangIni(u"2"));
+    auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, at, dialog.mapToGlobal(at),
+                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons,
+                          Qt::NoModifier);
+        QApplication::sendEvent(&dialog, &event);
+    };
+    send(QEvent::MouseMove, QPoint(500, 30), Qt::NoButton);
+    EXPECT_EQ(dialog.cursor().shape(), Qt::PointingHandCursor);
+    send(QEvent::MouseMove, QPoint(500, 300), Qt::NoButton);
+    EXPECT_EQ(dialog.cursor().shape(), Qt::ArrowCursor);
+
+    // Without a platform window move (offscreen), the dialog follows the pointer itself.
+    const QPoint before = dialog.pos();
+    send(QEvent::MouseButtonPress, QPoint(500, 30), Qt::LeftButton);
+    send(QEvent::MouseMove, QPoint(540, 50), Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, QPoint(540, 50), Qt::NoButton);
+    EXPECT_EQ(dialog.pos(), before + QPoint(40, 20));
 }
 
 // With QUILLON_SCREENSHOT_DIR set, saves the dialog in every language of the shipped lang.ini
