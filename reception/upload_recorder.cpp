@@ -103,10 +103,11 @@ void UploadRecorder::SendUploadEndAck() {
 void UploadRecorder::UartReadDebugTimerTimer() {
     if (state_.Uart == nullptr)
         return;
-    // One reading of the clock per tick.  An acceptance read in this tick answers the request
-    // that was outstanding when the tick began: if that one is 3 s old, the answer is late,
-    // even though a fresh request goes out just now.
+    // One reading of the clock per tick, and the port is read before a new start request
+    // leaves: every answer seen in this tick was then sent before that request, so it answers
+    // the one outstanding when the tick began, and is late when that one is 3 s old.
     const std::time_t now = clock_();
+    const int got = state_.Uart->RecvData(buffer_ + held_, kBufferSize - held_);
     answerInTime_ = lastRequest_ == kUploadStart && Elapsed(now) < kOfferSeconds;
     if (!state_.UploadActive && Elapsed(now) >= kOfferSeconds) {
         SendUploadStart();
@@ -114,7 +115,6 @@ void UploadRecorder::UartReadDebugTimerTimer() {
         startTime_ = now;
     }
 
-    const int got = state_.Uart->RecvData(buffer_ + held_, kBufferSize - held_);
     if (got <= 0) {
         held_ = 0; // whatever stayed incomplete over a quiet second is dropped
         return;
