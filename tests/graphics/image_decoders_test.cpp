@@ -205,6 +205,30 @@ TEST(JpegDecoder, DamagedDataGivesNoBitmap) {
         EXPECT_FALSE(DecodeJpeg(bytes)) << what;
 }
 
+TEST(ImageDecoders, RefusePicturesOverThePixelLimit) {
+    const Bytes png = SolidPng(3, 2, 1, 2, 3);
+    const Bytes jpeg = SolidJpeg(3, 2, 1, 2, 3);
+    const Bytes bmp = Bmp24(3, 2, std::vector<std::uint32_t>(6));
+    for (auto [limit, decodes] : {std::pair{5, false}, std::pair{6, true}}) {
+        SetDecodedPixelLimit(limit);
+        EXPECT_EQ(DecodePng(png) != nullptr, decodes) << limit;
+        EXPECT_EQ(DecodePng(png, kKeepAlpha) != nullptr, decodes) << limit;
+        EXPECT_EQ(DecodeJpeg(jpeg) != nullptr, decodes) << limit;
+        EXPECT_EQ(DecodeBmp(bmp) != nullptr, decodes) << limit;
+    }
+    SetDecodedPixelLimit(kMaxBitmapPixels);
+    // Wider than any bitmap may be, whatever the limit.
+    PngSpec wide{kMaxBitmapSide + 1,
+                 1,
+                 PNG_COLOR_TYPE_GRAY,
+                 1,
+                 Bytes((kMaxBitmapSide + 8) / 8),
+                 {},
+                 {},
+                 false};
+    EXPECT_FALSE(DecodePng(EncodePng(wide)));
+}
+
 TEST(BmpDecoder, Decodes24BitAndRefusesWhatItCannotRead) {
     auto bitmap =
         DecodeBmp(Bmp24(3, 2, {0x010203, 0x040506, 0x070809, 0x0A0B0C, 0x0D0E0F, 0x101112}));
