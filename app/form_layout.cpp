@@ -17,7 +17,6 @@
 
 namespace {
 
-constexpr int kPageTop = 156; // form y of a page's y = 0
 const QColor kWhite(255, 255, 255);
 
 template <class T>

@@ -21,9 +21,14 @@
 #include <stdexcept>
 #include <unistd.h>
 
-namespace {
+void SetTimerEnabled(QTimer* timer, bool enabled) {
+    if (enabled && !timer->isActive())
+        timer->start();
+    else if (!enabled)
+        timer->stop();
+}
 
-constexpr int kPageTop = 156;
+namespace {
 
 // What the connection monitor changes in the window.
 class FormConnectionView final : public IConnectionView {
@@ -42,12 +47,6 @@ public:
     void SetUpgradeBusy(int mode) override { form_.SetUpgradeBusy(mode); }
 
 private:
-    static void SetTimerEnabled(QTimer* timer, bool enabled) {
-        if (enabled && !timer->isActive())
-            timer->start();
-        else if (!enabled)
-            timer->stop();
-    }
     TFormMain& form_;
 };
 
@@ -65,7 +64,7 @@ struct TFormMain::DeviceWatchHolder {
 
 TFormMain::TFormMain(FormMainOptions options, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), options_(std::move(options)) {
-    // 1. The window and its controls under their layout names.
+    // The window and its controls under their layout names.
     setObjectName(QStringLiteral("FormMain"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
@@ -84,14 +83,12 @@ TFormMain::TFormMain(FormMainOptions options, QWidget* parent)
     statusLabels_[3] = std::make_unique<QtStatusLabel>(Control<QLabel>("Label_Status"));
     connectionView_ = std::make_unique<FormConnectionView>(*this);
 
-    // 2. The window texts start empty.
+    // The window texts start empty; the ports the subsystems reach the window through.
     state_.Texts = StringTable{};
     state_.Pump = &pump_;
     messageBox_ = std::make_unique<QtMessageBox>(this);
     state_.MessageBox = options_.MessageBox ? options_.MessageBox : messageBox_.get();
-    // 3. Sockets need no start-up on this platform.
 
-    // 4.
     state_.CloseRequested = false;
     state_.FlashDownloadSize = 0;
     state_.RomDownloadSize = 0;
@@ -100,7 +97,7 @@ TFormMain::TFormMain(FormMainOptions options, QWidget* parent)
     state_.CurrentComPort = -1;
     state_.ChartShown = false;
 
-    // 5. The one serial port, closed for now.
+    // The one serial port: 115200 baud, 8 data bits, no parity, one stop bit; closed for now.
     uart_ = std::make_unique<TSyncUart>();
     uart_->SetPump(&pump_);
     uart_->SetBaudRate(12); // index 12 of the baud table: 115200
@@ -109,7 +106,7 @@ TFormMain::TFormMain(FormMainOptions options, QWidget* parent)
     uart_->SetStopBits(sb1BITS);
     state_.Uart = uart_.get();
 
-    // 6.
+    // The pages' timers; only the connectivity check runs from the start.
     UartPrintReadTimer->stop();
     UartPrintReadTimer->setInterval(15);
     TimerCheckInternet->setInterval(1000);
@@ -119,18 +116,17 @@ TFormMain::TFormMain(FormMainOptions options, QWidget* parent)
     TimerMonitorWaveRecv->stop();
     TimerMonitorWaveRecv->setInterval(1000);
 
-    // 7. The waveform buffer.
+    // The waveform buffer.
     state_.WaveBytes = 0;
     state_.WaveCapacity = 8192;
     state_.PrintCodePage = 28605;
     state_.WaveData.assign(static_cast<std::size_t>(state_.WaveCapacity), 0);
     state_.WaveCaptureDone = true;
 
-    // 8.
     UartReadDebugTimer->stop();
     UartReadDebugTimer->setInterval(1000);
 
-    // 9. The upload recorder.
+    // The upload recorder.
     state_.UploadActive = false;
     state_.UploadBlockCount = 0;
     state_.UploadStream.clear();
@@ -138,10 +134,10 @@ TFormMain::TFormMain(FormMainOptions options, QWidget* parent)
     if (!options_.UploadPath.empty())
         uploadRecorder_->SetOutputPath(options_.UploadPath);
 
-    // 10. The DTC list and the manual list are filled by their pages; then the texts.
+    // The DTC list and the manual list are filled by their pages; then the texts.
     LoadTexts();
 
-    // 11. Each local-upgrade gauge stands exactly in its path edit's place while busy.
+    // Each local-upgrade gauge stands exactly in its path edit's place while busy.
     for (int row = 1; row <= 3; ++row) {
         const QByteArray n = QByteArray::number(row);
         auto* edit = Control<QWidget>(("Edit_UpgradePath" + n).constData());
@@ -149,18 +145,14 @@ TFormMain::TFormMain(FormMainOptions options, QWidget* parent)
         gauge->setGeometry(edit->geometry());
     }
 
-    // 12. Centred on the screen.
-    CentreOnScreen();
-
-    // 13.
     setWindowTitle(QStringLiteral("QUILLON"));
     QCoreApplication::setApplicationName(QStringLiteral("QUILLON"));
 
-    // 14. Skin, page layout and tab looks.
+    // Skin, page layout and tab looks; the window is centred at its final size.
     SetUpSkin();
     CentreOnScreen();
 
-    // 15. The first connection attempt, then watch for devices coming and going.
+    // The first connection attempt, then watch for devices coming and going.
     CheckConnection();
     if (options_.WatchDevices)
         StartDeviceWatch();

@@ -42,9 +42,14 @@ struct FormMainOptions {
     std::string UploadPath;
 };
 
+// Enabling a running timer leaves its count alone, as the desktop's timers do.
+void SetTimerEnabled(QTimer* timer, bool enabled);
+
 class TFormMain final : public QWidget {
     Q_OBJECT
 public:
+    // Form y of a page's top: page position (x, y) stands at form (x, y + kPageTop).
+    static constexpr int kPageTop = 156;
     explicit TFormMain(FormMainOptions options = {}, QWidget* parent = nullptr);
     ~TFormMain() override;
 

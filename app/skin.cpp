@@ -37,13 +37,6 @@ void ShowControls(const std::vector<QWidget*>& controls, bool visible) {
     }
 }
 
-void SetEnabled(QTimer* timer, bool enabled) {
-    if (enabled && !timer->isActive())
-        timer->start();
-    else if (!enabled)
-        timer->stop();
-}
-
 } // namespace
 
 bool TFormMain::DrawSkinImage(QLabel* control, const std::string& name) {
@@ -170,10 +163,10 @@ void TFormMain::SwitchTabImgBtn(int index) {
     ShowControls(tabPageControls_[left], false);
     state_.CurrentTab = index;
 
-    SetEnabled(TimerAnimator, state_.InternetConnected && state_.CurrentTab == 0);
-    SetEnabled(TimerCheckInternet, state_.CurrentTab == 0);
-    SetEnabled(UartPrintReadTimer, state_.CurrentTab == 1);
-    SetEnabled(UartReadDebugTimer, state_.CurrentTab == 0);
+    SetTimerEnabled(TimerAnimator, state_.InternetConnected && state_.CurrentTab == 0);
+    SetTimerEnabled(TimerCheckInternet, state_.CurrentTab == 0);
+    SetTimerEnabled(UartPrintReadTimer, state_.CurrentTab == 1);
+    SetTimerEnabled(UartReadDebugTimer, state_.CurrentTab == 0);
     if (state_.CurrentTab == 1)
         ShowWaveChart(state_.ChartShown);
 }
@@ -188,7 +181,7 @@ void TFormMain::ShowWaveChart(bool on) {
     Control<QWidget>("RichEdit")->setVisible(!on);
     Control<QWidget>("StaticText_SampleStat")->setVisible(on);
     TimerMonitorWaveRecv->setProperty("tag", 0);
-    SetEnabled(TimerMonitorWaveRecv, on);
+    SetTimerEnabled(TimerMonitorWaveRecv, on);
 }
 
 void TFormMain::ShowInternetState(bool connected) {
@@ -202,7 +195,7 @@ void TFormMain::ShowInternetState(bool connected) {
     FormLanguageView view(this, [](const QWidget*) { return 0; });
     if (connected) {
         TimerCheckInternet->setInterval(15000);
-        SetEnabled(TimerAnimator, state_.CurrentTab == 0);
+        SetTimerEnabled(TimerAnimator, state_.CurrentTab == 0);
         label->setText(ToQString(state_.Texts.LabelInternetConnected));
     } else {
         TimerCheckInternet->setInterval(5000);
