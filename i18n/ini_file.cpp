@@ -144,6 +144,11 @@ bool ReplaceFileAtomically(const std::string& target, std::string_view bytes) {
     if (fd < 0)
         return false;
     const mode_t mode = exists ? (info.st_mode & 07777) : NewFileMode();
+    // Keep the owner too where the system allows it (it does only for root); failing is harmless.
+    if (exists) {
+        const int ownerKept = fchown(fd, info.st_uid, info.st_gid);
+        (void)ownerKept;
+    }
     const bool ok = WriteAll(fd, bytes) && fchmod(fd, mode) == 0 && fsync(fd) == 0;
     if (close(fd) != 0 || !ok || rename(temp.c_str(), target.c_str()) != 0) {
         unlink(temp.c_str());
