@@ -4,6 +4,7 @@
 #include "i18n/fonts.h"
 #include "i18n/ini_file.h"
 #include "i18n/language_keys.h"
+#include "i18n/ui/font_substitutions.h"
 #include "tests/i18n/ini_test_util.h"
 
 #include <QFont>
@@ -98,6 +99,12 @@ TEST_F(LangFitTest, FirstTabCaptionTakesTheLinesItsPlacementExpects) {
             << kLanguages[language - 1].section << " \"" << text.toStdString() << "\"";
         EXPECT_LE(box.width(), 164) << kLanguages[language - 1].section;
     }
+}
+
+TEST(FontSubstitutions, LayoutFacesReachTheInstalledStandIns) {
+    RegisterFontSubstitutions();
+    EXPECT_EQ(QFont::substitute(QString::fromUtf8(kFaceYaHei)), kFallbackSansFace);
+    EXPECT_EQ(QFont::substitute(QString::fromUtf8(kFaceSongTi)), kFallbackSerifFace);
 }
 
 } // namespace
