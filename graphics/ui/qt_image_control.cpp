@@ -96,6 +96,7 @@ bool QtImageControl::eventFilter(QObject* watched, QEvent* event) {
     ButtonMessage message;
     switch (event->type()) {
     case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick: // Qt's stand-in for the second press of a double click
         if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
             message.What = ButtonMessage::LeftButtonDown;
         break;

@@ -40,7 +40,7 @@ protected:
 
 void Press(QWidget* widget, QEvent::Type type, QPoint at) {
     QMouseEvent event(type, QPointF(at), widget->mapToGlobal(QPointF(at)), Qt::LeftButton,
-                      type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
                       Qt::NoModifier);
     QApplication::sendEvent(widget, &event);
 }
@@ -134,6 +134,10 @@ TEST_F(QtImageButtonTest, LooksFollowSyntheticEventsAndEventsStillReachTheLabel)
 TEST_F(QtImageButtonTest, DisablingShowsTheDisabledLookAndEnablingTheCursorRule) {
     Activate(*factory, &label, "png:chk_out", "png:chk_ovr", "png:chk_dwn", nullptr);
     Press(&label, QEvent::MouseButtonPress, {5, 5});
+    EXPECT_EQ(ShownRed(label), 50);
+    Press(&label, QEvent::MouseButtonRelease, {5, 5});
+    EXPECT_EQ(ShownRed(label), 40);
+    Press(&label, QEvent::MouseButtonDblClick, {5, 5}); // the second press of a double click
     EXPECT_EQ(ShownRed(label), 50);
     label.setEnabled(false); // disabled look is the normal look
     EXPECT_EQ(ShownRed(label), 30);
