@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the real program under a virtual X server from a scratch folder that holds a copy of the
 # executable, checks that a 960 x 700 window appears and that lang.ini was created beside the
-# executable, and saves a screenshot under the given artefact folder.
+# executable, saves a screenshot under the given artefact folder, and (with xdotool) checks that
+# the skin's close button ends the program with exit code 0.
 #   window_e2e.sh <path of quillon> <artefact folder>
 set -euo pipefail
 exe=$1
@@ -30,9 +31,17 @@ sleep 1 # let the first frames paint
 import -window root "$ARTIFACTS/main_window.png" || true
 alive=yes
 kill -0 "$pid" 2>/dev/null || alive=no
+closed=""
+if command -v xdotool >/dev/null && [ "$alive" = yes ]; then
+  # The skin's close button ends the program at once with exit code 0.
+  eval "$(xdotool getwindowgeometry --shell "$(xdotool search --name '^QUILLON$' | head -1)")"
+  xdotool mousemove $((X + 932)) $((Y + 30)) click 1
+  for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  if kill -0 "$pid" 2>/dev/null; then closed="still-running"; else wait "$pid"; closed="exit-$?"; fi
+fi
 kill "$pid" 2>/dev/null || true
 wait "$pid" 2>/dev/null || true
-echo "geometry=$geometry alive=$alive"
+echo "geometry=$geometry alive=$alive closed=$closed"
 INNER
 chmod +x "$scratch/run.sh"
 
@@ -46,6 +55,10 @@ if [[ "$result" != *"geometry=960x700"* ]]; then
 fi
 if [[ "$result" != *"alive=yes"* ]]; then
   echo "FAIL: the program ended by itself"
+  status=1
+fi
+if [[ "$result" == *"closed=still-running"* || "$result" =~ closed=exit-[1-9] ]]; then
+  echo "FAIL: the close button did not end the program with exit code 0"
   status=1
 fi
 if [ ! -f "$scratch/lang.ini" ]; then
