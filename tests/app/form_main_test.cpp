@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFontInfo>
 #include <QLabel>
 #include <QTest>
 
@@ -223,6 +224,21 @@ TEST_F(FormMainTest, CaptionPlacesFollowTheLanguage) {
         EXPECT_EQ(form->Control("Label_Print")->pos(), c.print) << c.val;
         EXPECT_EQ(form->Control("Label_CheckUpdate")->pos(), c.checkUpdate) << c.val;
     }
+}
+
+TEST_F(FormMainTest, LongCaptionsStayWhole) {
+    auto form = MakeForm("[set]\r\nval=2\r\n[en]\r\n"
+                         "LabelCheckUpdate=Look for newer firmware\r\n"
+                         "LabelInternetUpgrade=Upgrade over the Internet connection\r\n");
+    // A single-line label takes a smaller font rather than losing the ends of its text.
+    auto* check = form->Control<QLabel>("Label_CheckUpdate");
+    EXPECT_EQ(check->width(), 133);
+    EXPECT_LE(check->fontMetrics().horizontalAdvance(check->text()), check->width());
+    EXPECT_LT(QFontInfo(check->font()).pixelSize(), 20);
+    // The first tab's caption keeps its width and wraps onto more lines.
+    auto* tab = form->Control<QLabel>("Label_InternetUpgrade");
+    EXPECT_EQ(tab->width(), 164);
+    EXPECT_GT(tab->height(), 27);
 }
 
 TEST_F(FormMainTest, TabSwitchRedrawsLooksShowsThePageAndSwitchesTimers) {
