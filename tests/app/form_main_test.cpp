@@ -119,6 +119,7 @@ TEST_F(FormMainTest, StartsWithTheInitialStateTimersAndLooks) {
     EXPECT_EQ(s.Pump != nullptr && s.MessageBox == &messages_, true);
     ASSERT_NE(s.Uart, nullptr);
     EXPECT_FALSE(s.Uart->Active());
+    EXPECT_EQ(s.Uart->ControlBlock().BaudRate, 115200u);
     EXPECT_EQ(s.Uart->Parity(), ptNONE);
     EXPECT_EQ(s.Uart->DataBits(), db8BITS);
     EXPECT_EQ(s.Uart->StopBits(), sb1BITS);
