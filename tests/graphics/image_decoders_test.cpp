@@ -74,7 +74,7 @@ TEST(PngDecoder, KeepAlphaVariantHas32BitsAndUnchangedAlpha) {
 TEST(PngDecoder, OtherColourTypesAreConvertedToRgba) {
     struct Case {
         const char* What;
-        PngSpec Spec;
+        PngLayout Layout;
         Pixel First;  // top-left, read from the 32-bit variant
         Pixel Second; // the next pixel
     } cases[] = {
@@ -131,11 +131,11 @@ TEST(PngDecoder, OtherColourTypesAreConvertedToRgba) {
          {4, 5, 6, 255}},
     };
     for (const Case& c : cases) {
-        Bytes bytes = EncodePng(c.Spec);
+        Bytes bytes = EncodePng(c.Layout);
         auto alpha = DecodePng(bytes, kKeepAlpha);
         ASSERT_TRUE(alpha) << c.What;
         EXPECT_EQ(PixelAt(*alpha, 0, 0), c.First) << c.What;
-        EXPECT_EQ(PixelAt(*alpha, c.Spec.Width - 1, 0), c.Spec.Width > 1 ? c.Second : c.First)
+        EXPECT_EQ(PixelAt(*alpha, c.Layout.Width - 1, 0), c.Layout.Width > 1 ? c.Second : c.First)
             << c.What;
         // The keyed variant gives transparent pixels the key colour.
         auto keyed = DecodePng(bytes);
@@ -218,7 +218,7 @@ TEST(ImageDecoders, RefusePicturesOverThePixelLimit) {
     }
     SetDecodedPixelLimit(kMaxBitmapPixels);
     // Wider than any bitmap may be, whatever the limit.
-    PngSpec wide{kMaxBitmapSide + 1,
+    PngLayout wide{kMaxBitmapSide + 1,
                  1,
                  PNG_COLOR_TYPE_GRAY,
                  1,

@@ -18,23 +18,23 @@ void AppendToBytes(png_structp png, png_bytep data, png_size_t length) {
 void Flush(png_structp) {}
 
 // Kept free of C++ locals: libpng may longjmp out of it.
-bool Write(png_structp png, png_infop info, const PngSpec* spec, Bytes* out, png_bytep* rows) {
+bool Write(png_structp png, png_infop info, const PngLayout* layout, Bytes* out, png_bytep* rows) {
     if (setjmp(png_jmpbuf(png)))
         return false;
     png_set_write_fn(png, out, AppendToBytes, Flush);
-    png_set_IHDR(png, info, spec->Width, spec->Height, spec->BitDepth, spec->ColorType,
-                 spec->Interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, layout->Width, layout->Height, layout->BitDepth, layout->ColorType,
+                 layout->Interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!spec->Palette.empty())
-        png_set_PLTE(png, info, reinterpret_cast<png_const_colorp>(spec->Palette.data()),
-                     static_cast<int>(spec->Palette.size() / 3));
-    if (!spec->Transparency.empty()) {
-        if (spec->ColorType == PNG_COLOR_TYPE_PALETTE) {
-            png_set_tRNS(png, info, spec->Transparency.data(),
-                         static_cast<int>(spec->Transparency.size()), nullptr);
+    if (!layout->Palette.empty())
+        png_set_PLTE(png, info, reinterpret_cast<png_const_colorp>(layout->Palette.data()),
+                     static_cast<int>(layout->Palette.size() / 3));
+    if (!layout->Transparency.empty()) {
+        if (layout->ColorType == PNG_COLOR_TYPE_PALETTE) {
+            png_set_tRNS(png, info, layout->Transparency.data(),
+                         static_cast<int>(layout->Transparency.size()), nullptr);
         } else {
             png_color_16 key{};
-            const Bytes& t = spec->Transparency;
+            const Bytes& t = layout->Transparency;
             key.gray = static_cast<png_uint_16>((t[0] << 8) | t[1]);
             if (t.size() >= 6) {
                 key.red = static_cast<png_uint_16>((t[0] << 8) | t[1]);
@@ -52,15 +52,15 @@ bool Write(png_structp png, png_infop info, const PngSpec* spec, Bytes* out, png
 
 } // namespace
 
-Bytes EncodePng(const PngSpec& spec) {
+Bytes EncodePng(const PngLayout& layout) {
     Bytes out;
-    std::size_t rowBytes = spec.Pixels.size() / spec.Height;
-    std::vector<png_bytep> rows(spec.Height);
-    for (int y = 0; y < spec.Height; ++y)
-        rows[y] = const_cast<png_bytep>(spec.Pixels.data() + rowBytes * y);
+    std::size_t rowBytes = layout.Pixels.size() / layout.Height;
+    std::vector<png_bytep> rows(layout.Height);
+    for (int y = 0; y < layout.Height; ++y)
+        rows[y] = const_cast<png_bytep>(layout.Pixels.data() + rowBytes * y);
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
-    bool ok = Write(png, info, &spec, &out, rows.data());
+    bool ok = Write(png, info, &layout, &out, rows.data());
     png_destroy_write_struct(&png, &info);
     if (!ok)
         throw std::runtime_error("fixture PNG could not be written");
@@ -68,11 +68,11 @@ Bytes EncodePng(const PngSpec& spec) {
 }
 
 Bytes EncodeRgbaPng(int width, int height, const std::vector<std::uint32_t>& rgba) {
-    PngSpec spec{width, height, PNG_COLOR_TYPE_RGBA, 8, {}, {}, {}, false};
+    PngLayout layout{width, height, PNG_COLOR_TYPE_RGBA, 8, {}, {}, {}, false};
     for (std::uint32_t p : rgba)
         for (int shift : {24, 16, 8, 0})
-            spec.Pixels.push_back(static_cast<std::uint8_t>(p >> shift));
-    return EncodePng(spec);
+            layout.Pixels.push_back(static_cast<std::uint8_t>(p >> shift));
+    return EncodePng(layout);
 }
 
 Bytes SolidPng(int width, int height, std::uint8_t red, std::uint8_t green, std::uint8_t blue) {

@@ -11,7 +11,7 @@
 
 using Bytes = std::vector<std::uint8_t>;
 
-struct PngSpec {
+struct PngLayout {
     int Width = 1;
     int Height = 1;
     int ColorType = 6; // PNG_COLOR_TYPE_*
@@ -22,7 +22,7 @@ struct PngSpec {
     bool Interlaced = false;
 };
 
-Bytes EncodePng(const PngSpec& spec);
+Bytes EncodePng(const PngLayout& layout);
 // 8-bit RGBA PNG from pixels given as 0xRRGGBBAA, top-down.
 Bytes EncodeRgbaPng(int width, int height, const std::vector<std::uint32_t>& rgba);
 // A PNG of one opaque colour.
