@@ -15,7 +15,8 @@ const std::array<StringTableKey, 41> kWindowTextKeys = {{
     {"MsgError14", u"Invalid input file!", &StringTable::MsgError14},
     {"MsgError15", u"Fail to request server, pelease try later!", &StringTable::MsgError15},
     {"MsgError16", u"Internet is not connected!", &StringTable::MsgError16},
-    {"MsgError17", u"Nothing to be upgrade, The local device is alread the latest!", &StringTable::MsgError17},
+    {"MsgError17", u"Nothing to be upgrade, The local device is alread the latest!",
+     &StringTable::MsgError17},
     {"MsgError18", u"Fail to download rom upgrade files!", &StringTable::MsgError18},
     {"MsgError19", u"Fail to download flash DTC files!", &StringTable::MsgError19},
     {"MsgError20", u"Fail to request device ID!", &StringTable::MsgError20},
@@ -27,7 +28,8 @@ const std::array<StringTableKey, 41> kWindowTextKeys = {{
     {"MsgError26", u"Product Text should not be NULL!", &StringTable::MsgError26},
     {"MsgError27", u"check rom file size failure, please update again!", &StringTable::MsgError27},
     {"MsgError28", u"check rom file MD5 failure, please update again!", &StringTable::MsgError28},
-    {"MsgError29", u"check flash file size failure, please update again!", &StringTable::MsgError29},
+    {"MsgError29", u"check flash file size failure, please update again!",
+     &StringTable::MsgError29},
     {"MsgError30", u"check flash file MD5 failure, please update again!", &StringTable::MsgError30},
     {"MsgInfo1", u"Summit successful, thanks for your feedback!", &StringTable::MsgInfo1},
     {"MsgInfo2", u"Upgrade finished!", &StringTable::MsgInfo2},
@@ -41,7 +43,8 @@ const std::array<StringTableKey, 41> kWindowTextKeys = {{
     {"MsgInfo10", u"Notify latest version...", &StringTable::MsgInfo10},
     {"MsgInfo11", u"Notify firmware size...", &StringTable::MsgInfo11},
     {"LabelInternetConnected", u"Internet Connected", &StringTable::LabelInternetConnected},
-    {"LabelInternetDisconnected", u"Internet Disconnected", &StringTable::LabelInternetDisconnected},
+    {"LabelInternetDisconnected", u"Internet Disconnected",
+     &StringTable::LabelInternetDisconnected},
 }};
 
 std::array<std::u16string, kProgressTextCount + 1> ProgressTexts;

@@ -219,13 +219,13 @@ TEST(ImageDecoders, RefusePicturesOverThePixelLimit) {
     SetDecodedPixelLimit(kMaxBitmapPixels);
     // Wider than any bitmap may be, whatever the limit.
     PngLayout wide{kMaxBitmapSide + 1,
-                 1,
-                 PNG_COLOR_TYPE_GRAY,
-                 1,
-                 Bytes((kMaxBitmapSide + 8) / 8),
-                 {},
-                 {},
-                 false};
+                   1,
+                   PNG_COLOR_TYPE_GRAY,
+                   1,
+                   Bytes((kMaxBitmapSide + 8) / 8),
+                   {},
+                   {},
+                   false};
     EXPECT_FALSE(DecodePng(EncodePng(wide)));
 }
 
