@@ -26,6 +26,19 @@ void OnPngError(png_structp png, png_const_charp /*message*/) {
 
 void OnPngWarning(png_structp /*png*/, png_const_charp /*message*/) {}
 
+// No single allocation of libpng's may exceed this.  Its own chunk limit does not cover every
+// path: a few bytes declaring a huge chunk length could otherwise allocate gigabytes before the
+// missing data is noticed.  Rows of the widest accepted picture need far less.
+constexpr png_alloc_size_t kMaxPngAllocation = 8 * 1024 * 1024;
+
+png_voidp AllocateForPng(png_structp /*png*/, png_alloc_size_t size) {
+    return size <= kMaxPngAllocation ? std::malloc(size) : nullptr;
+}
+
+void FreeForPng(png_structp /*png*/, png_voidp pointer) {
+    std::free(pointer);
+}
+
 // Reads exactly the requested count or fails the decode.
 void ReadFromStream(png_structp png, png_bytep data, png_size_t length) {
     auto* job = static_cast<PngJob*>(png_get_io_ptr(png));
@@ -61,7 +74,7 @@ bool Decode(PngJob* job) {
     png_set_user_limits(job->Png, kMaxBitmapSide, kMaxBitmapSide);
     // Debian's libpng sets no cap on one chunk's allocation: a few bytes declaring a huge text
     // chunk would otherwise make it allocate gigabytes before noticing the data is missing.
-    png_set_chunk_malloc_max(job->Png, 8 * 1024 * 1024);
+    png_set_chunk_malloc_max(job->Png, kMaxPngAllocation);
     png_set_chunk_cache_max(job->Png, 1000);
     png_read_info(job->Png, job->Info);
     png_uint_32 width = png_get_image_width(job->Png, job->Info);
@@ -124,7 +137,8 @@ bool Decode(PngJob* job) {
 Bitmap* LoadPNGfromStream(ReadStream& stream, TColor keyColor) {
     PngJob job{&stream, keyColor, nullptr, nullptr,
                nullptr, nullptr,  nullptr, ColorToRgb(keyColor)};
-    job.Png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &job, OnPngError, OnPngWarning);
+    job.Png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &job, OnPngError, OnPngWarning,
+                                       nullptr, AllocateForPng, FreeForPng);
     if (job.Png == nullptr)
         return nullptr;
     job.Info = png_create_info_struct(job.Png);

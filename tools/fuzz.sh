@@ -15,7 +15,8 @@ for target in build-fuzz/tests/fuzz/fuzz_*; do
   [ -d "$seeds" ] || seeds=
   log=build-fuzz/$name.log
   echo "== $name for ${seconds}s"
-  if ! "$target" -max_total_time="$seconds" -print_final_stats=1 \
+  # No single allocation of ours may reach 256 MB: a larger one means a length went unchecked.
+  if ! "$target" -max_total_time="$seconds" -print_final_stats=1 -malloc_limit_mb=256 \
        -artifact_prefix=build-fuzz/artifacts/"$name"- "$corpus" $seeds >"$log" 2>&1; then
     cat "$log"
     echo "$name failed; reproducer in build-fuzz/artifacts/"
