@@ -130,11 +130,13 @@ Bitmap* TBitmapFactory::RotateBitmap(const Bitmap* bitmap, const Point* centre, 
     const float cs = std::cos(theta);
     const int srcBpp = bitmap->BitsPerPixel / 8;
     // Rows and the centre are taken in stored (bottom-up) order, as the pixels lie in memory.
+    // The products and sums are taken in double: a float sum can round a value just past a
+    // half (188.5000023) onto the half itself and then to the wrong neighbour.
     for (int y = 0; y < height; ++y) {
         std::uint8_t* d = result->Row(y);
-        const auto v = static_cast<float>(2 * (std::int64_t{y} - cy) + 1);
+        const auto v = static_cast<double>(2 * (std::int64_t{y} - cy) + 1);
         for (int x = 0; x < width; ++x, d += 3) {
-            const auto u = static_cast<float>(2 * (std::int64_t{x} - cx) + 1);
+            const auto u = static_cast<double>(2 * (std::int64_t{x} - cx) + 1);
             // Nearest integer, ties to even (the default rounding mode).
             const auto p = static_cast<std::int64_t>(std::nearbyint(u * cs - v * sn));
             const auto q = static_cast<std::int64_t>(std::nearbyint(u * sn + v * cs));

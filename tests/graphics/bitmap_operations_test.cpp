@@ -170,6 +170,39 @@ TEST(RotateBitmap, QuarterAndHalfTurnsMovePixelsWhereExpected) {
     EXPECT_FALSE(TBitmapFactory::RotateBitmap(nullptr, nullptr, 90.0f));
 }
 
+TEST(RotateBitmap, SourcePixelsFollowTheRoundedHalfSteps) {
+    // Each source pixel holds its own stored column and row, so a target pixel names the source
+    // pixel it took.  The first three rows sit a hair past a half (e.g. -188.5000023), where a
+    // sum rounded in single precision lands on the half and picks the wrong row or column.
+    struct Case {
+        int Width, Height;
+        float Degrees;
+        int X, Y;   // stored target column and row
+        int Sx, Sy; // stored source column and row
+    } cases[] = {
+        {400, 400, 1.0f, 186, 105, 185, 105},
+        {400, 400, 1.1f, 266, 55, 263, 54},
+        {400, 400, 2.5f, 220, 48, 213, 47},
+        {400, 400, 1.0f, 10, 20, 7, 24},
+        {9, 7, 30.0f, 1, 5, 3, 6},
+    };
+    for (const Case& c : cases) {
+        Owned source(CreateBitmap(c.Width, c.Height, 24));
+        for (int y = 0; y < c.Height; ++y)
+            for (int x = 0; x < c.Width; ++x) {
+                std::uint8_t* p = source->Row(y) + x * 3;
+                p[0] = static_cast<std::uint8_t>(x);
+                p[1] = static_cast<std::uint8_t>(y);
+                p[2] = static_cast<std::uint8_t>((x >> 8) | (y >> 8) << 4);
+            }
+        Owned turned(TBitmapFactory::RotateBitmap(source.get(), nullptr, c.Degrees));
+        ASSERT_TRUE(turned);
+        const std::uint8_t* p = turned->Row(c.Y) + c.X * 3;
+        EXPECT_EQ(p[0] | (p[2] & 0x0F) << 8, c.Sx) << c.Degrees << " at " << c.X << "," << c.Y;
+        EXPECT_EQ(p[1] | (p[2] >> 4) << 8, c.Sy) << c.Degrees << " at " << c.X << "," << c.Y;
+    }
+}
+
 TEST(CopyBitmap, WholeCopyIsANewBitmapAndBlocksAre24Bit) {
     TBitmapFactory factory;
     Owned source(CreateBitmap(3, 2, 32));
