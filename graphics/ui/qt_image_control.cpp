@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <cmath>
 
 namespace {
 constexpr const char* kObjectName = "quillon_image_control";
@@ -102,8 +103,12 @@ bool QtImageControl::eventFilter(QObject* watched, QEvent* event) {
         break;
     case QEvent::MouseButtonRelease:
         if (auto* mouse = static_cast<QMouseEvent*>(event); mouse->button() == Qt::LeftButton) {
-            QPoint at = mouse->position().toPoint();
-            message = ButtonMessage{ButtonMessage::LeftButtonUp, at.x(), at.y()};
+            // The pixel under the pointer: a scaled screen reports fractions, and 0.6 still lies
+            // in the first column, which counts as outside.
+            QPointF at = mouse->position();
+            message =
+                ButtonMessage{ButtonMessage::LeftButtonUp, static_cast<int>(std::floor(at.x())),
+                              static_cast<int>(std::floor(at.y()))};
         }
         break;
     case QEvent::EnabledChange:

@@ -38,8 +38,8 @@ protected:
     }
 };
 
-void Press(QWidget* widget, QEvent::Type type, QPoint at) {
-    QMouseEvent event(type, QPointF(at), widget->mapToGlobal(QPointF(at)), Qt::LeftButton,
+void Press(QWidget* widget, QEvent::Type type, QPointF at) {
+    QMouseEvent event(type, at, widget->mapToGlobal(at), Qt::LeftButton,
                       type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
                       Qt::NoModifier);
     QApplication::sendEvent(widget, &event);
@@ -121,13 +121,33 @@ TEST_F(QtImageButtonTest, LooksFollowSyntheticEventsAndEventsStillReachTheLabel)
              Press(&label, QEvent::MouseButtonRelease, {0, 5});
          },
          10},
+        {"press",
+         [&] {
+             Press(&label, QEvent::MouseButtonPress, {5, 5});
+         },
+         10},
+        {"release a fraction into the first column (scaled screen)",
+         [&] {
+             Press(&label, QEvent::MouseButtonRelease, {0.6, 5});
+         },
+         10},
+        {"press",
+         [&] {
+             Press(&label, QEvent::MouseButtonPress, {5, 5});
+         },
+         10},
+        {"release a fraction into the last column",
+         [&] {
+             Press(&label, QEvent::MouseButtonRelease, {39.6, 5});
+         },
+         20},
     };
     for (const Step& step : steps) {
         step.Do();
         EXPECT_EQ(ShownRed(label), step.Shown) << step.What;
     }
-    EXPECT_EQ(label.Presses, 3);
-    EXPECT_EQ(label.Releases, 3);
+    EXPECT_EQ(label.Presses, 5);
+    EXPECT_EQ(label.Releases, 5);
     EXPECT_EQ(label.Enters, 2);
 }
 
