@@ -167,8 +167,13 @@ void TFormMain::SwitchTabImgBtn(int index) {
     SetTimerEnabled(TimerCheckInternet, state_.CurrentTab == 0);
     SetTimerEnabled(UartPrintReadTimer, state_.CurrentTab == 1);
     SetTimerEnabled(UartReadDebugTimer, state_.CurrentTab == 0);
-    if (state_.CurrentTab == 1)
+    if (state_.CurrentTab == 1) {
         ShowWaveChart(state_.ChartShown);
+        // While a capture runs the call above finds nothing to change, yet the page's controls
+        // have all just been shown: the text pane must not stay up under the chart.
+        Control<QWidget>("RichEdit")->setVisible(!state_.ChartShown);
+        Control<QWidget>("StaticText_SampleStat")->setVisible(state_.ChartShown);
+    }
 }
 
 void TFormMain::ShowWaveChart(bool on) {

@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QFontInfo>
 #include <QLabel>
+#include <QMessageBox>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -285,6 +286,26 @@ TEST_F(FormMainTest, TabSwitchRedrawsLooksShowsThePageAndSwitchesTimers) {
     }
 }
 
+TEST_F(FormMainTest, PrintPageComesBackShowingEitherTheChartOrTheTextNeverBoth) {
+    auto form = MakeForm();
+    form->SwitchTabImgBtn(1);
+    struct Case {
+        bool chart;
+        bool watchdogRunning; // a capture still running keeps the watchdog on
+    };
+    for (const Case& c : {Case{false, false}, Case{true, false}, Case{true, true}}) {
+        form->ShowWaveChart(c.chart);
+        if (!c.watchdogRunning)
+            form->TimerMonitorWaveRecv->stop();
+        form->SwitchTabImgBtn(0);
+        form->SwitchTabImgBtn(1);
+        EXPECT_EQ(Shown(form->Control("Chart1")), c.chart) << c.chart << c.watchdogRunning;
+        EXPECT_EQ(Shown(form->Control("StaticText_SampleStat")), c.chart) << c.watchdogRunning;
+        EXPECT_EQ(Shown(form->Control("RichEdit")), !c.chart) << c.chart << c.watchdogRunning;
+        EXPECT_EQ(form->TimerMonitorWaveRecv->isActive(), c.chart) << c.watchdogRunning;
+    }
+}
+
 TEST_F(FormMainTest, CaptionClickActsAsTabClickAndBusyRefusesTheSwitch) {
     auto form = MakeForm();
     form->State().BusyMode = 10;
@@ -423,6 +444,29 @@ TEST_F(FormMainTest, LangIniThatCannotBeCreatedEndsTheStartUp) {
     } catch (const std::exception& error) {
         EXPECT_EQ(std::string(error.what()), "Cannot create file " + options.LangIniPath);
     }
+}
+
+TEST(QtMessageBoxTest, ShowsItsTextAsItStandsWithOneOkButton) {
+    QWidget parent;
+    QtMessageBox messageBox(&parent);
+    QString text;
+    Qt::TextFormat format = Qt::AutoText;
+    QMessageBox::StandardButtons buttons;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            text = box->text();
+            format = box->textFormat();
+            buttons = box->standardButtons();
+            box->accept();
+        }
+    });
+    poll.start(10);
+    // A translated text that looks like markup is still shown letter for letter.
+    messageBox.ShowTextMessage(u"<b>Burn ROM fail!</b>");
+    EXPECT_EQ(text, "<b>Burn ROM fail!</b>");
+    EXPECT_EQ(format, Qt::PlainText);
+    EXPECT_EQ(buttons, QMessageBox::Ok);
 }
 
 // The connection hooks against the simulated ScanTool on COM1.
