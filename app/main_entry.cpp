@@ -21,6 +21,7 @@ void ShowException(const QString& text) {
     QMessageBox box;
     box.setIcon(QMessageBox::Critical);
     box.setWindowTitle(QCoreApplication::applicationName());
+    box.setTextFormat(Qt::PlainText); // a path in the text may hold '<'
     box.setText(text);
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();

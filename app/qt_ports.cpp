@@ -57,6 +57,8 @@ std::u16string QtStatusLabel::Caption() const {
 void QtMessageBox::ShowTextMessage(const std::u16string& text) {
     QMessageBox box(parent_);
     box.setWindowTitle(QCoreApplication::applicationName());
+    // The text is shown as it stands, never taken for markup.
+    box.setTextFormat(Qt::PlainText);
     box.setText(ToQString(text));
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
