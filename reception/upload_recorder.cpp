@@ -162,7 +162,9 @@ void UploadRecorder::Dispatch(int length) {
         break;
     }
     case kUploadEnd:
-        if (state_.UploadBlockCount > 0) {
+        // Only while receiving: blocks left over from before a reconnection are no upload, and
+        // writing them would replace the last complete file with a fragment.
+        if (state_.UploadActive && state_.UploadBlockCount > 0) {
             lastSaveError_ = outputPath_.empty()
                                  ? ENOENT
                                  : WriteFileAtomically(outputPath_, state_.UploadStream.data(),

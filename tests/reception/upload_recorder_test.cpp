@@ -176,7 +176,9 @@ TEST_F(UploadRecorderTest, ShortBlocksEmptyEndsAndTrailingBytes) {
 
     auto send = [&](const Bytes& bytes) {
         ASSERT_TRUE(sim.Ok("print " + Hex(bytes)));
-        TickFor(std::chrono::milliseconds(60));
+        // Long enough for a busy machine to hand the frame over: one that arrives late comes
+        // in one read with the next, which then is held and dropped by the next quiet tick.
+        TickFor(std::chrono::milliseconds(300));
     };
     send(DeviceFrame(0x0204, {}));     // 10 bytes: no room for a block number
     send(DeviceFrame(0x0204, {0x00})); // 11 bytes: neither
@@ -196,6 +198,22 @@ TEST_F(UploadRecorderTest, ShortBlocksEmptyEndsAndTrailingBytes) {
     Settle();
     EXPECT_EQ(AckStatuses(), std::vector<int>{0});
     EXPECT_EQ(sim.RequestCount(0x0344), 1);
+}
+
+TEST_F(UploadRecorderTest, AnEndAfterTheConnectionWasResetWritesNothing) {
+    state.UploadActive = true;
+    const Bytes previous = {'o', 'l', 'd'};
+    ASSERT_EQ(WriteFileAtomically(output, previous.data(), previous.size()), 0);
+    ASSERT_TRUE(sim.Ok("print " + Hex(DeviceFrame(0x0204, {0x00, 0x00, 'A'}))));
+    ASSERT_TRUE(TickUntil([&] { return state.UploadBlockCount == 1; }));
+
+    // The ScanTool was unplugged and found again mid-upload: offering again, and the stale
+    // block must not end up in the file when an end frame comes.
+    state.UploadActive = false;
+    ASSERT_TRUE(sim.Ok("print " + Hex(DeviceFrame(0x0304, {}))));
+    ASSERT_TRUE(TickUntil([&] { return sim.RequestCount(0x0344) == 1; }));
+    EXPECT_EQ(ReadFile(output), previous);
+    EXPECT_FALSE(state.UploadActive);
 }
 
 TEST_F(UploadRecorderTest, FailedSaveIsReportedAndTheUploadReset) {
