@@ -18,6 +18,7 @@
 #include <QSocketNotifier>
 
 #include <cstdio>
+#include <cstring>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -133,6 +134,15 @@ TFormMain::TFormMain(FormMainOptions options, QWidget* parent)
     uploadRecorder_ = std::make_unique<UploadRecorder>(state_);
     if (!options_.UploadPath.empty())
         uploadRecorder_->SetOutputPath(options_.UploadPath);
+    // A lost upload must not go unnoticed.  The box waits until the tick has finished, since a
+    // modal box pumps events and the recorder's next tick would otherwise run inside this one.
+    uploadRecorder_->SetSaveFailedHandler([this](int error) {
+        const std::string text =
+            "Cannot create file " + uploadRecorder_->OutputPath() + ". " + std::strerror(error);
+        QMetaObject::invokeMethod(
+            this, [this, text] { ShowTextMessage(QString::fromStdString(text).toStdU16String()); },
+            Qt::QueuedConnection);
+    });
 
     // The DTC list and the manual list are filled by their pages; then the texts.
     LoadTexts();

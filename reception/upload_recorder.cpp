@@ -169,6 +169,8 @@ void UploadRecorder::Dispatch(int length) {
                                  ? ENOENT
                                  : WriteFileAtomically(outputPath_, state_.UploadStream.data(),
                                                        state_.UploadStream.size());
+            if (lastSaveError_ != 0 && onSaveFailed_)
+                onSaveFailed_(lastSaveError_);
             state_.UploadStream.clear();
             state_.UploadBlockCount = 0;
         }

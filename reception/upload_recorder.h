@@ -33,6 +33,11 @@ public:
     // errno of the last failed save, 0 after a successful one.  A failed save leaves the
     // previous file in place.
     int LastSaveError() const { return lastSaveError_; }
+    // Called with the errno when a save fails, so that the window can tell the user.  It runs
+    // inside the tick: a handler that shows a modal box should defer it until the tick is done.
+    void SetSaveFailedHandler(std::function<void(int error)> handler) {
+        onSaveFailed_ = std::move(handler);
+    }
 
 private:
     void SendUploadStart();
@@ -52,4 +57,5 @@ private:
     std::time_t startTime_ = 0;
     bool answerInTime_ = false;
     int lastSaveError_ = 0;
+    std::function<void(int error)> onSaveFailed_;
 };

@@ -507,4 +507,27 @@ TEST(FormMainDeviceTest, ConnectsAtStartUpRecordsAnUploadAndFollowsUnplugging) {
     EXPECT_FALSE(form.Control("Button_InternetUpdate")->isEnabled());
 }
 
+// An upload that cannot be written is not lost silently: the user is told, after the tick.
+TEST(FormMainDeviceTest, TellsTheUserWhenAnUploadCannotBeWritten) {
+    ScratchDir scratch;
+    SimHarness sim;
+    ASSERT_TRUE(sim.Start()) << sim.Error();
+    ScopedSimEnvironment env(sim);
+
+    RecordingMessageBox messages;
+    FormMainOptions options;
+    options.LangIniPath = (scratch.Path() / "lang.ini").string();
+    options.UploadPath = (scratch.Path() / "missing" / "upload.dat").string();
+    options.MessageBox = &messages;
+    TFormMain form(options);
+    ASSERT_TRUE(sim.Ok("upload blocks=1 size=8"));
+    QElapsedTimer clock;
+    clock.start();
+    while (messages.shown.empty() && clock.elapsed() < 10000)
+        QTest::qWait(50);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    const std::string text = QString::fromStdU16String(messages.shown[0]).toStdString();
+    EXPECT_EQ(text.rfind("Cannot create file " + options.UploadPath, 0), 0u) << text;
+}
+
 } // namespace
