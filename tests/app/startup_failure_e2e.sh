@@ -12,12 +12,20 @@ if [ "$(id -u)" -ne 0 ] || ! command -v setpriv >/dev/null || ! command -v xdoto
   exit 77
 fi
 mkdir -p "$artifacts"
-scratch=$(mktemp -d "${TMPDIR:-/tmp}/quillon-readonly-XXXXXX")
+# Under /tmp, not $TMPDIR: the unprivileged user must be able to reach it.
+scratch=$(mktemp -d /tmp/quillon-readonly-XXXXXX)
 trap 'rm -rf "$scratch"' EXIT
 cp "$exe" "$scratch/quillon"
 mkdir -p "$scratch/dev" "$scratch/sys/class/tty" "$scratch/home"
 chmod 755 "$scratch" "$scratch/quillon"
 chown nobody "$scratch/home"
+# The sanitizer build reads its suppressions as "nobody", who may not reach the checkout (a
+# home folder of mode 700): hand it a copy in the scratch folder.
+if [[ "${LSAN_OPTIONS:-}" =~ suppressions=([^:]+) ]]; then
+  cp "${BASH_REMATCH[1]}" "$scratch/lsan.supp"
+  chmod 644 "$scratch/lsan.supp"
+  export LSAN_OPTIONS="${LSAN_OPTIONS/${BASH_REMATCH[1]}/$scratch/lsan.supp}"
+fi
 
 cat >"$scratch/run.sh" <<'INNER'
 #!/usr/bin/env bash
