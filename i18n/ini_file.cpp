@@ -1,5 +1,6 @@
 #include "i18n/ini_file.h"
 
+#include "platform/atomic_file.h"
 #include "platform/text_codec.h"
 
 #include <cerrno>
@@ -122,39 +123,14 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
-mode_t NewFileMode() {
-    const mode_t mask = umask(0);
-    umask(mask);
-    return 0666 & ~mask;
-}
-
-// Replaces `target` with `bytes` through a temporary file in the same folder, so that a crash
-// leaves either the old or the new file, never half of one.
+// Replaces `target` with `bytes` atomically.  A read-only file stays as it is, also for a user
+// whom the system would let write it.
 bool ReplaceFileAtomically(const std::string& target, std::string_view bytes) {
     struct stat info {};
-    const bool exists = stat(target.c_str(), &info) == 0;
-    // A read-only file stays as it is, also for a user whom the system would let write it.
-    if (exists && (access(target.c_str(), W_OK) != 0 || (info.st_mode & 0222) == 0))
+    if (stat(target.c_str(), &info) == 0 &&
+        (access(target.c_str(), W_OK) != 0 || (info.st_mode & 0222) == 0))
         return false;
-    const std::size_t slash = target.rfind('/');
-    const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash);
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string temp = dir + "/." + base + ".XXXXXX";
-    const int fd = mkstemp(temp.data());
-    if (fd < 0)
-        return false;
-    const mode_t mode = exists ? (info.st_mode & 07777) : NewFileMode();
-    // Keep the owner too where the system allows it (it does only for root); failing is harmless.
-    if (exists) {
-        const int ownerKept = fchown(fd, info.st_uid, info.st_gid);
-        (void)ownerKept;
-    }
-    const bool ok = WriteAll(fd, bytes) && fchmod(fd, mode) == 0 && fsync(fd) == 0;
-    if (close(fd) != 0 || !ok || rename(temp.c_str(), target.c_str()) != 0) {
-        unlink(temp.c_str());
-        return false;
-    }
-    return true;
+    return platform::WriteFileAtomically(target, bytes.data(), bytes.size()) == 0;
 }
 
 } // namespace

@@ -3,14 +3,12 @@
 #include "app/main_state.h"
 #include "device/frame_codec.h"
 #include "device/sync_uart.h"
+#include "platform/atomic_file.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -23,20 +21,6 @@ constexpr std::uint16_t kUploadEndAck = 0x0344;
 constexpr int kBlockHeader = 8; // marker, length, code, block number
 constexpr std::uint64_t kOfferSeconds = 3;
 
-int WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return 0;
-}
-
 } // namespace
 
 std::string UploadFilePath() {
@@ -48,31 +32,6 @@ std::string UploadFilePath() {
     if (dot != std::string::npos && (slash == std::string::npos || dot > slash + 1))
         path.resize(dot);
     return path + ".dat";
-}
-
-int WriteFileAtomically(const std::string& path, const std::uint8_t* data, std::size_t size) {
-    std::string temp = path + ".XXXXXX";
-    const int fd = mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0)
-        return errno;
-    int error = WriteAll(fd, data, size);
-    // The data must be on disk before the name points at it, or a crash could leave an empty
-    // file in place of the previous one.
-    if (error == 0 && fsync(fd) != 0)
-        error = errno;
-    // A new file gets the usual permissions, not mkostemp's private 0600.
-    if (error == 0) {
-        const mode_t mask = umask(0);
-        umask(mask);
-        fchmod(fd, 0666 & ~mask);
-    }
-    if (close(fd) != 0 && error == 0)
-        error = errno;
-    if (error == 0 && std::rename(temp.c_str(), path.c_str()) != 0)
-        error = errno;
-    if (error != 0)
-        unlink(temp.c_str());
-    return error;
 }
 
 UploadRecorder::UploadRecorder(MainState& state)
@@ -165,10 +124,11 @@ void UploadRecorder::Dispatch(int length) {
         // Only while receiving: blocks left over from before a reconnection are no upload, and
         // writing them would replace the last complete file with a fragment.
         if (state_.UploadActive && state_.UploadBlockCount > 0) {
-            lastSaveError_ = outputPath_.empty()
-                                 ? ENOENT
-                                 : WriteFileAtomically(outputPath_, state_.UploadStream.data(),
-                                                       state_.UploadStream.size());
+            lastSaveError_ =
+                outputPath_.empty()
+                    ? ENOENT
+                    : platform::WriteFileAtomically(outputPath_, state_.UploadStream.data(),
+                                                    state_.UploadStream.size());
             if (lastSaveError_ != 0 && onSaveFailed_)
                 onSaveFailed_(lastSaveError_);
             state_.UploadStream.clear();

@@ -13,10 +13,6 @@ struct MainState;
 // none); "" when the executable's path is unknown.
 std::string UploadFilePath();
 
-// Writes `size` bytes to `path` without ever leaving a partly written file there: the data goes
-// to a new file in the same folder which then replaces `path`.  Returns 0, or an errno value.
-int WriteFileAtomically(const std::string& path, const std::uint8_t* data, std::size_t size);
-
 class UploadRecorder {
 public:
     explicit UploadRecorder(MainState& state);

@@ -1,4 +1,5 @@
 #include "device/frame_codec.h"
+#include "platform/atomic_file.h"
 #include "reception/upload_recorder.h"
 #include "tests/device/scantool_fixture.h"
 
@@ -203,7 +204,7 @@ TEST_F(UploadRecorderTest, ShortBlocksEmptyEndsAndTrailingBytes) {
 TEST_F(UploadRecorderTest, AnEndAfterTheConnectionWasResetWritesNothing) {
     state.UploadActive = true;
     const Bytes previous = {'o', 'l', 'd'};
-    ASSERT_EQ(WriteFileAtomically(output, previous.data(), previous.size()), 0);
+    ASSERT_EQ(platform::WriteFileAtomically(output, previous.data(), previous.size()), 0);
     ASSERT_TRUE(sim.Ok("print " + Hex(DeviceFrame(0x0204, {0x00, 0x00, 'A'}))));
     ASSERT_TRUE(TickUntil([&] { return state.UploadBlockCount == 1; }));
 
@@ -232,7 +233,7 @@ TEST(WriteFileAtomically, AFullDiskLeavesThePreviousFileWhole) {
     std::filesystem::create_directories(dir);
     const std::string path = dir + "/upload.dat";
     const Bytes before(100, 'p');
-    ASSERT_EQ(WriteFileAtomically(path, before.data(), before.size()), 0);
+    ASSERT_EQ(platform::WriteFileAtomically(path, before.data(), before.size()), 0);
     EXPECT_EQ(ReadFile(path), before);
 
     // A file size limit stands in for a disk that fills up in the middle of the write.
@@ -243,7 +244,7 @@ TEST(WriteFileAtomically, AFullDiskLeavesThePreviousFileWhole) {
     rlimit limit = saved;
     limit.rlim_cur = 4096;
     setrlimit(RLIMIT_FSIZE, &limit);
-    const int error = WriteFileAtomically(path, big.data(), big.size());
+    const int error = platform::WriteFileAtomically(path, big.data(), big.size());
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
 
