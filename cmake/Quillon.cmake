@@ -15,14 +15,16 @@ function(quillon_library name)
   endif()
 endfunction()
 
-# quillon_gtest(NAME [OWN_MAIN] SOURCES... DEPS ...): one GoogleTest executable registered with
-# CTest.  OWN_MAIN for tests that bring their own main() (widget tests create a QApplication).
-# Widget tests run on the offscreen platform.
+# quillon_gtest(NAME [QT_MAIN] SOURCES... DEPS ...): one GoogleTest executable registered with
+# CTest.  QT_MAIN for widget tests: their main() creates a QApplication on the offscreen platform.
 function(quillon_gtest name)
-  cmake_parse_arguments(Q "OWN_MAIN" "TIMEOUT" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(Q "QT_MAIN" "TIMEOUT" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${Q_SOURCES})
   target_link_libraries(${name} PRIVATE ${Q_DEPS} GTest::gtest GTest::gmock)
-  if(NOT Q_OWN_MAIN)
+  if(Q_QT_MAIN)
+    target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/qt_test_main.cpp)
+    target_link_libraries(${name} PRIVATE Qt6::Widgets)
+  else()
     target_link_libraries(${name} PRIVATE GTest::gtest_main)
   endif()
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})

@@ -224,12 +224,3 @@ TEST(QtBitmap, ConvertsBothDepthsTopDown) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    // Test discovery runs the binary without the test environment: never look for a display.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

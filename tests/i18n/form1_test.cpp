@@ -223,12 +223,3 @@ TEST_F(Form1Test, ScreenshotsOfEveryLanguage) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    // Test discovery runs this binary without the tests' environment.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
