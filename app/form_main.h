@@ -1,8 +1,8 @@
 #pragma once
 // The main window: a borderless, skinned 960 x 700 window that hosts every subsystem.  Its
 // private fields live in MainState; its event handlers hand the work to the subsystems.
-#include "app/main_state.h"
 #include "app/qt_ports.h"
+#include "core/main_state.h"
 
 #include <QImage>
 #include <QPoint>

@@ -1,6 +1,6 @@
 #pragma once
-// Qt halves of the window ports: the window-free subsystems see only app/ports.h.
-#include "app/ports.h"
+// Qt halves of the window ports: the window-free subsystems see only core/ports.h.
+#include "core/ports.h"
 
 #include <QColor>
 #include <QLabel>

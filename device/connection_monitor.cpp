@@ -1,6 +1,6 @@
 #include "device/connection_monitor.h"
 
-#include "app/main_state.h"
+#include "core/main_state.h"
 #include "device/sync_uart.h"
 #include "device/uart_enumerator.h"
 

@@ -1,6 +1,6 @@
 #include "device/device_commands.h"
 
-#include "app/main_state.h"
+#include "core/main_state.h"
 #include "device/frame_codec.h"
 #include "device/sync_uart.h"
 

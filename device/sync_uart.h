@@ -2,7 +2,7 @@
 // The program's one serial-port object: opens COM n, applies line settings, writes, reads what
 // is queued without waiting, and runs request/reply transactions with a deadline.  Everything
 // runs on the GUI thread; waits pump the window's events through an IMessagePump.
-#include "app/ports.h"
+#include "core/ports.h"
 #include "platform/serial_port.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 // Loads the user's language from lang.ini once, while the main window is being built: the
 // language number, the label captions, fonts and placements, and the StringTable.
-#include "app/main_state.h"
+#include "core/main_state.h"
 #include "i18n/language_keys.h"
 #include "i18n/language_view.h"
 

@@ -1,6 +1,6 @@
 #include "i18n/ui/form1.h"
 
-#include "app/ports.h"
+#include "core/ports.h"
 #include "graphics/bitmap_factory.h"
 #include "graphics/ui/qt_bitmap.h"
 #include "i18n/fonts.h"

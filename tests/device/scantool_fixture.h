@@ -1,7 +1,7 @@
 #pragma once
 // A simulated ScanTool on a pseudo-terminal with the program's port object opened on it, and
 // recording stand-ins for the window's gauge, status label and event pump.
-#include "app/main_state.h"
+#include "core/main_state.h"
 #include "device/sync_uart.h"
 #include "tests/support/sim_harness.h"
 

@@ -2,7 +2,7 @@
 // test double.
 #include "i18n/ui/form1.h"
 
-#include "app/ports.h"
+#include "core/ports.h"
 #include "graphics/bitmap_factory.h"
 #include "i18n/fonts.h"
 #include "i18n/language_keys.h"

@@ -5,7 +5,7 @@
 // delays and pacing, divided by the blocks) and the peer's own work per block.
 //
 //   burn_bench [image bytes] [cases, e.g. "abc"]
-#include "app/main_state.h"
+#include "core/main_state.h"
 #include "device/device_commands.h"
 #include "device/frame_codec.h"
 #include "device/image_transfer.h"

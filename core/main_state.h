@@ -2,8 +2,8 @@
 // The main window's private state, shared by the subsystems that the window hosts.  The window
 // owns one instance; the window-free subsystems receive a reference to it, so they can be tested
 // without a window.
-#include "app/ports.h"
-#include "i18n/string_table.h"
+#include "core/ports.h"
+#include "core/string_table.h"
 
 #include <cstdint>
 #include <string>

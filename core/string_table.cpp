@@ -1,4 +1,4 @@
-#include "i18n/string_table.h"
+#include "core/string_table.h"
 
 const std::array<StringTableKey, 41> kWindowTextKeys = {{
     {"LabelStatus", u"Please connect the device to the computer", &StringTable::LabelStatus},
