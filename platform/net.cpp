@@ -28,9 +28,8 @@ bool SetNonBlocking(int fd, bool on) {
 NetWait PollFor(int fd, short events, int timeoutMs) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              deadline - Clock::now())
-                              .count();
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         pollfd p{fd, events, 0};
         const int n = poll(&p, 1, left > 0 ? static_cast<int>(left) : 0);
         if (n > 0)
@@ -67,11 +66,10 @@ void NetAddress::SetPort(int port) {
 
 std::string NetAddress::Text() const {
     char text[INET6_ADDRSTRLEN] = {};
-    const void* raw = family == AF_INET6
-                          ? static_cast<const void*>(
-                                &reinterpret_cast<const sockaddr_in6*>(&storage)->sin6_addr)
-                          : static_cast<const void*>(
-                                &reinterpret_cast<const sockaddr_in*>(&storage)->sin_addr);
+    const void* raw =
+        family == AF_INET6
+            ? static_cast<const void*>(&reinterpret_cast<const sockaddr_in6*>(&storage)->sin6_addr)
+            : static_cast<const void*>(&reinterpret_cast<const sockaddr_in*>(&storage)->sin_addr);
     if (family != AF_INET && family != AF_INET6)
         return {};
     return inet_ntop(family, raw, text, sizeof text) ? text : "";
@@ -153,8 +151,8 @@ long TcpSocket::Send(const void* data, std::size_t size, int timeoutMs) {
             return -1;
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        const NetWait wait = left > 0 ? PollFor(fd_, POLLOUT, static_cast<int>(left))
-                                      : NetWait::TimedOut;
+        const NetWait wait =
+            left > 0 ? PollFor(fd_, POLLOUT, static_cast<int>(left)) : NetWait::TimedOut;
         if (wait == NetWait::TimedOut)
             errno = ETIMEDOUT;
         if (wait != NetWait::Ready)

@@ -83,8 +83,8 @@ std::size_t OnHeaderLine(char* data, std::size_t size, std::size_t count, void* 
     auto* t = static_cast<Transfer*>(context);
     const std::size_t bytes = size * count;
     t->lastActivity = Clock::now();
-    const bool endOfHead = (bytes == 2 && data[0] == '\r' && data[1] == '\n') ||
-                           (bytes == 1 && data[0] == '\n');
+    const bool endOfHead =
+        (bytes == 2 && data[0] == '\r' && data[1] == '\n') || (bytes == 1 && data[0] == '\n');
     if (!endOfHead)
         return bytes;
     long status = 0;
@@ -274,8 +274,8 @@ bool CurlDownload::Run(const std::string& url, const std::string& path,
         const bool moved = transfer_.bodyStarted && transfer_.written != reportedBytes_;
         if (moved && (now - lastReport_ >= interval || !running)) {
             reportedBytes_ = transfer_.written;
-            if (!Report(callback, {transfer_.written, transfer_.contentLength,
-                                   kBindDownloadingData, {}})) {
+            if (!Report(callback,
+                        {transfer_.written, transfer_.contentLength, kBindDownloadingData, {}})) {
                 error = "cancelled";
                 return false;
             }

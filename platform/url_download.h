@@ -10,9 +10,9 @@ namespace platform {
 
 // The bind-status codes this service reports.
 enum BindStatus : std::uint32_t {
-    kBindFindingResource = 1, // text: the host name
-    kBindConnecting = 2,      // text: the host name
-    kBindRedirecting = 3,     // text: the new location
+    kBindFindingResource = 1,   // text: the host name
+    kBindConnecting = 2,        // text: the host name
+    kBindRedirecting = 3,       // text: the new location
     kBindBeginDownloadData = 4, // text: the URL; progressMax: the announced length or 0
     kBindDownloadingData = 5,
     kBindEndDownloadData = 6, // text: the URL

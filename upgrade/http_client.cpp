@@ -104,10 +104,10 @@ private:
     char head_[kHttpHeadBufferSize];
     std::size_t headSize_ = 0;
     bool inBody_ = false;
-    std::size_t stored_ = 0;     // identity bytes in reply
-    std::size_t wanted_ = 0;     // identity bytes to store before stopping
-    long contentLength_ = -1;    // as the head announced it, -1 unknown
-    long encodedLeft_ = -1;      // encoded bytes still announced, -1 unknown
+    std::size_t stored_ = 0;  // identity bytes in reply
+    std::size_t wanted_ = 0;  // identity bytes to store before stopping
+    long contentLength_ = -1; // as the head announced it, -1 unknown
+    long encodedLeft_ = -1;   // encoded bytes still announced, -1 unknown
     std::unique_ptr<BodyDecoder> decoder_;
     std::string location_;
 };
@@ -205,14 +205,13 @@ ResponseReader::Outcome ResponseReader::Read(platform::TcpSocket& socket,
 
 } // namespace
 
-int HttpRequestWith(const HttpConnector& connect, const char* url, const char* body,
-                    int bodyLength, char* reply, int replyCapacity, int timeoutMs) {
+int HttpRequestWith(const HttpConnector& connect, const char* url, const char* body, int bodyLength,
+                    char* reply, int replyCapacity, int timeoutMs) {
     const auto start = Clock::now();
     const auto deadline = start + std::chrono::milliseconds(timeoutMs);
     const auto msLeft = [&] {
         return static_cast<int>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
-                .count());
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
     };
     if (!url)
         return -1;

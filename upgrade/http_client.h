@@ -55,8 +55,8 @@ using HttpConnector =
     std::function<platform::TcpSocket(const std::string& host, int port, int timeoutMs)>;
 
 // HttpRequest over the given connector.
-int HttpRequestWith(const HttpConnector& connect, const char* url, const char* body,
-                    int bodyLength, char* reply, int replyCapacity, int timeoutMs);
+int HttpRequestWith(const HttpConnector& connect, const char* url, const char* body, int bodyLength,
+                    char* reply, int replyCapacity, int timeoutMs);
 
 // The URL that a redirect's location names, seen from `current`: an absolute URL as it stands;
 // "//host/..." with the current scheme; "/path" on the current server; anything else beside the

@@ -58,8 +58,8 @@ bool DigestOf(int fd, off_t size, std::uint8_t digest[16]) {
     Md5Init(&context);
     std::vector<char> buffer(1 << 16);
     for (off_t at = 0; at < size;) {
-        const auto want = static_cast<std::size_t>(
-            std::min<off_t>(static_cast<off_t>(buffer.size()), size - at));
+        const auto want =
+            static_cast<std::size_t>(std::min<off_t>(static_cast<off_t>(buffer.size()), size - at));
         if (!ReadAt(fd, buffer.data(), want, at))
             return false;
         Md5Update(&context, buffer.data(), want);

@@ -121,9 +121,9 @@ void Md5Init(Md5Context* context) {
 void Md5Update(Md5Context* context, const void* input, std::size_t length) {
     const auto* bytes = static_cast<const std::uint8_t*>(input);
     std::size_t index = (context->count[0] >> 3) & 0x3F;
-    const std::uint64_t bits = (static_cast<std::uint64_t>(context->count[1]) << 32 |
-                                context->count[0]) +
-                               (static_cast<std::uint64_t>(length) << 3);
+    const std::uint64_t bits =
+        (static_cast<std::uint64_t>(context->count[1]) << 32 | context->count[0]) +
+        (static_cast<std::uint64_t>(length) << 3);
     context->count[0] = static_cast<std::uint32_t>(bits);
     context->count[1] = static_cast<std::uint32_t>(bits >> 32);
 

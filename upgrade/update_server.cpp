@@ -93,8 +93,8 @@ int SplitOfferReply(const char* reply, std::size_t size, std::array<std::string_
     while (bar != std::string_view::npos && count < 6) {
         const std::size_t begin = bar + 1;
         bar = text.find('|', begin);
-        fields[static_cast<std::size_t>(count++)] =
-            text.substr(begin, bar == std::string_view::npos ? std::string_view::npos : bar - begin);
+        fields[static_cast<std::size_t>(count++)] = text.substr(
+            begin, bar == std::string_view::npos ? std::string_view::npos : bar - begin);
     }
     // The text ended before six fields: one more, empty, field is taken at its end.
     if (count < 6)

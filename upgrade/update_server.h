@@ -18,8 +18,8 @@ inline constexpr const char16_t* kOfferMalformedMessage = u"Fail to request serv
 
 // The server's answer for one ScanTool type and subtype.
 struct UpgradeOffer {
-    std::string RomVersion; // at most 10 characters
-    std::string RomPath;    // path on the update server, beginning with "/"
+    std::string RomVersion;   // at most 10 characters
+    std::string RomPath;      // path on the update server, beginning with "/"
     std::int32_t RomSize = 0; // bytes of the file as stored on the server, trailer included
     std::string FlashVersion;
     std::string FlashPath;

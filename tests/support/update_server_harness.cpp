@@ -45,8 +45,9 @@ bool UpdateServerHarness::Start(const std::vector<std::string>& extraArgs) {
         error_ = "cannot create a scratch folder";
         return false;
     }
-    std::vector<std::string> args = {"python3",  "-B",         ServerScript(), "--port", "0",
-                                     "--images", ImageDir(),   "--log",        scratch_ + "/requests.jsonl"};
+    std::vector<std::string> args = {"python3",  "-B",    ServerScript(),
+                                     "--port",   "0",     "--images",
+                                     ImageDir(), "--log", scratch_ + "/requests.jsonl"};
     args.insert(args.end(), extraArgs.begin(), extraArgs.end());
     const std::string errPath = scratch_ + "/server.err";
     if (!process_.Start(args, errPath, error_))
@@ -84,8 +85,8 @@ bool UpdateServerHarness::Ok(const std::string& line) {
 bool UpdateServerHarness::Offer(const std::string& key, const std::string& romVersion,
                                 const std::string& romFile, const std::string& flashVersion,
                                 const std::string& flashFile) {
-    return Ok("offer key=" + key + " rom=" + romVersion + ":" + romFile + " flash=" +
-              flashVersion + ":" + flashFile);
+    return Ok("offer key=" + key + " rom=" + romVersion + ":" + romFile + " flash=" + flashVersion +
+              ":" + flashFile);
 }
 
 bool UpdateServerHarness::AddImage(const std::string& name,

@@ -94,9 +94,9 @@ TEST_F(HttpClientTest, LongPostArrivesWholeThoughSentInPieces) {
     const auto requests = NewRequests();
     ASSERT_EQ(requests.size(), 1u);
     const std::string& raw = requests[0].raw;
-    EXPECT_NE(raw.find("Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body +
-                       "\r\n\r\n"),
-              std::string::npos);
+    EXPECT_NE(
+        raw.find("Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body + "\r\n\r\n"),
+        std::string::npos);
     EXPECT_EQ(raw.substr(raw.size() - body.size() - 4), body + "\r\n\r\n");
 }
 
@@ -114,14 +114,13 @@ TEST_F(HttpClientTest, GetSendsItsTemplateWithPathQueryAndBareHost) {
     const auto requests = NewRequests();
     ASSERT_EQ(requests.size(), 2u);
     for (std::size_t i = 0; i < 2; ++i) {
-        EXPECT_EQ(requests[i].raw, cases[i].requestLine +
-                                       "Accept: */*\r\n"
-                                       "Accept-Language: zh-cn\r\n"
-                                       "User-Agent: Mozilla/4.0\r\n"
-                                       "Host: 127.0.0.1\r\n"
-                                       "Connection: close\r\n"
-                                       "Cache-Control: no-cache\r\n"
-                                       "\r\n");
+        EXPECT_EQ(requests[i].raw, cases[i].requestLine + "Accept: */*\r\n"
+                                                          "Accept-Language: zh-cn\r\n"
+                                                          "User-Agent: Mozilla/4.0\r\n"
+                                                          "Host: 127.0.0.1\r\n"
+                                                          "Connection: close\r\n"
+                                                          "Cache-Control: no-cache\r\n"
+                                                          "\r\n");
     }
 }
 
@@ -259,19 +258,19 @@ TEST(HttpClientCanned, FailedSendPrintsItsLineAndGivesMinusOne) {
     testing::internal::CaptureStdout();
     EXPECT_EQ(HttpRequestWith(closingConnect, "http://h/", nullptr, 0, reply, sizeof reply, 1000),
               -1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "send error 32\xA3\xAC"
-              "Error message'" +
-                  std::string(std::strerror(32)) + "'\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "send error 32\xA3\xAC"
+                                                      "Error message'" +
+                                                          std::string(std::strerror(32)) + "'\n");
 }
 
 TEST(HttpClientCanned, NeverStoresMoreThanContentLengthAnnounced) {
     CannedServer canned;
     char reply[64];
     std::memset(reply, 0x7F, sizeof reply);
-    EXPECT_EQ(HttpRequestWith(canned.Connector("HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\nabcdef"),
-                              "http://h/", nullptr, 0, reply, sizeof reply, 1000),
-              3);
+    EXPECT_EQ(
+        HttpRequestWith(canned.Connector("HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\nabcdef"),
+                        "http://h/", nullptr, 0, reply, sizeof reply, 1000),
+        3);
     EXPECT_STREQ(reply, "abc");
 }
 

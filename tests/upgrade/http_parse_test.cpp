@@ -25,12 +25,12 @@ TEST(ParseUrl, SplitsHostPortAndPath) {
         {"http://h:/x", true, 0, "h", "/x"},    // no digits give port 0
         {"http://h:65535", true, 65535, "h", ""},
         {long63.c_str(), true, 80, host63.c_str(), "/x"},
-        {"example.org/a", false, 0, "", ""},  // no "://"
+        {"example.org/a", false, 0, "", ""}, // no "://"
         {"http:/example.org", false, 0, "", ""},
-        {long64.c_str(), false, 0, "", ""},   // a host of 64 characters does not fit
+        {long64.c_str(), false, 0, "", ""}, // a host of 64 characters does not fit
         {"http://h:65536/", false, 0, "", ""},
         {"http://h:99999999999999999999/", false, 0, "", ""},
-        {"http://h/a b", false, 0, "", ""},   // a blank would break the request line
+        {"http://h/a b", false, 0, "", ""}, // a blank would break the request line
         {"http://h/a\r\nX: y", false, 0, "", ""},
     };
     for (const auto& c : cases) {
@@ -64,15 +64,15 @@ TEST(ParseResponseHead, ReadsStatusBodyOffsetLengthAndLocation) {
         {"HTTP/1.0 200 OK\r\n\r\nContent-Length: 3\r\n\r\n", 200, 19, -1},
         {"HTTP/1.0 302 Found\r\nLocation: http://h/x\r\n\r\n", 302, 30, 10},
         {"HTTP/1.0 301 Moved\r\nlocation:   /y  \r\n\r\n", 301, 32, 2},
-        {"HTTP/1.0 302 Found\r\nServer: x\r\n\r\n", -1, 0, 0},   // a redirect to nowhere
+        {"HTTP/1.0 302 Found\r\nServer: x\r\n\r\n", -1, 0, 0}, // a redirect to nowhere
         {"HTTP/1.0 302 Found\r\nLocation: \r\n\r\n", -1, 0, 0},
         {"HTTP/1.0 404 Not Found\r\n\r\n", -1, 0, 0},
         {"HTTP/1.0 2000 OK\r\n\r\n", -1, 0, 0},
-        {"http/1.0 200 OK\r\n\r\n", -1, 0, 0},                   // "HTTP" is case-sensitive
+        {"http/1.0 200 OK\r\n\r\n", -1, 0, 0}, // "HTTP" is case-sensitive
         {"JUNK/1.0 200 OK\r\n\r\n", -1, 0, 0},
         {"HTTX", -1, 0, 0},
-        {"HT", 0, 0, 0},                                          // may still become HTTP
-        {"HTTP/1.0 200 OK\r\nContent-Length: 5\r\n", 0, 0, 0},   // head not complete
+        {"HT", 0, 0, 0},                                       // may still become HTTP
+        {"HTTP/1.0 200 OK\r\nContent-Length: 5\r\n", 0, 0, 0}, // head not complete
         {"HTTP/1.0 302 Found\r\nLocation: /x\r\n", 0, 0, 0},
     };
     for (const auto& c : cases) {

@@ -47,8 +47,8 @@ void UpdateServerSuite::SetUp() {
 
 std::vector<ServerRequest> UpdateServerSuite::NewRequests() const {
     auto all = server_->Requests();
-    all.erase(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(
-                                             std::min(requestsBefore_, all.size())));
+    all.erase(all.begin(),
+              all.begin() + static_cast<std::ptrdiff_t>(std::min(requestsBefore_, all.size())));
     return all;
 }
 
