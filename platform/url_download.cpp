@@ -198,7 +198,7 @@ bool CurlDownload::Configure(const UrlDownloadOptions& options) {
     // A proxy never stands between the program and a server on this computer.
     curl_easy_setopt(e, CURLOPT_NOPROXY, "localhost,127.0.0.1,::1");
     curl_easy_setopt(e, CURLOPT_USERAGENT, "quillon");
-    curl_easy_setopt(e, CURLOPT_BUFFERSIZE, 512L * 1024L);
+    curl_easy_setopt(e, CURLOPT_BUFFERSIZE, 128L * 1024L);
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(options.stallTimeoutMs));
     if (options.maxBytes <= static_cast<std::uint64_t>(INT64_MAX))
         curl_easy_setopt(e, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options.maxBytes));

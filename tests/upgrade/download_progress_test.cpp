@@ -15,7 +15,8 @@ class ProgressTextsDefault : public testing::Test {
 protected:
     void SetUp() override {
         for (int n = 0; n <= kProgressTextCount; ++n)
-            ProgressTexts[static_cast<std::size_t>(n)] = kProgressTextDefaults[static_cast<std::size_t>(n)];
+            ProgressTexts[static_cast<std::size_t>(n)] =
+                kProgressTextDefaults[static_cast<std::size_t>(n)];
     }
 };
 
@@ -113,8 +114,8 @@ TEST_F(TCallbackTest, ReportsThroughTheHandlerPumpsAndAbortsOnCancel) {
     static bool cancelNext;
     seen.clear();
     cancelNext = false;
-    const auto handler = [](void* context, std::uint32_t progress, std::uint32_t max,
-                            bool& cancel, const std::string& text, std::uint32_t code) {
+    const auto handler = [](void* context, std::uint32_t progress, std::uint32_t max, bool& cancel,
+                            const std::string& text, std::uint32_t code) {
         EXPECT_FALSE(cancel);
         seen.push_back({progress, max, code, text, context});
         cancel = cancelNext;
@@ -144,10 +145,20 @@ TEST_F(TCallbackTest, ReportsThroughTheHandlerPumpsAndAbortsOnCancel) {
 
 TEST(IsPlainFileName, AcceptsOnlyPlainNames) {
     const std::pair<std::string, bool> cases[] = {
-        {"a.rom", true},          {"FW 1.2 (new).fls", true}, {std::string(255, 'n'), true},
-        {"", false},              {".", false},               {"..", false},
-        {"a/b", false},           {"a\\b", false},            {"a\x01" "b", false},
-        {"a\x7F", false},         {std::string(256, 'n'), false}, {"...", true},
+        {"a.rom", true},
+        {"FW 1.2 (new).fls", true},
+        {std::string(255, 'n'), true},
+        {"", false},
+        {".", false},
+        {"..", false},
+        {"a/b", false},
+        {"a\\b", false},
+        {"a\x01"
+         "b",
+         false},
+        {"a\x7F", false},
+        {std::string(256, 'n'), false},
+        {"...", true},
     };
     for (const auto& [name, plain] : cases)
         EXPECT_EQ(IsPlainFileName(name), plain) << name;

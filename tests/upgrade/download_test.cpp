@@ -41,7 +41,8 @@ protected:
         tmpdir_ = std::make_unique<ScopedEnv>("TMPDIR", dir_);
         host_ = std::make_unique<ScopedUpdateHost>(Server());
         for (int n = 0; n <= kProgressTextCount; ++n)
-            ProgressTexts[static_cast<std::size_t>(n)] = kProgressTextDefaults[static_cast<std::size_t>(n)];
+            ProgressTexts[static_cast<std::size_t>(n)] =
+                kProgressTextDefaults[static_cast<std::size_t>(n)];
         gauge.log = &log;
         label.log = &log;
         state.CurrentGauge = &gauge;
@@ -116,11 +117,10 @@ TEST_F(DownloadTest, ReportsEachStepInLabelAndGauge) {
     const std::string url = Server().Url(requests[0].target);
     ASSERT_GE(log.size(), 8u);
     const std::vector<std::string> opening(log.begin(), log.begin() + 5);
-    EXPECT_EQ(opening, (std::vector<std::string>{"caption Finding resource 127.0.0.1",
-                                                 "caption Connecting to 127.0.0.1",
-                                                 "caption Sending request...",
-                                                 "caption Start to download " + url,
-                                                 "max " + std::to_string(kRomServed)}));
+    EXPECT_EQ(opening, (std::vector<std::string>{
+                           "caption Finding resource 127.0.0.1", "caption Connecting to 127.0.0.1",
+                           "caption Sending request...", "caption Start to download " + url,
+                           "max " + std::to_string(kRomServed)}));
     // Then "Downloading..." with a rising position that ends at the whole file, and the end.
     int last = -1;
     for (std::size_t i = 5; i + 1 < log.size(); i += 2) {
@@ -199,7 +199,8 @@ TEST_F(DownloadTest, MisbehavingServerEndsInACleanFailure) {
             continue;
         }
         ASSERT_EQ(path, dir_ + "/b.fls");
-        const bool checksPass = CheckFileSize(path, kFlashServed) == 0 && CheckMd5Trailer(path) == 0;
+        const bool checksPass =
+            CheckFileSize(path, kFlashServed) == 0 && CheckMd5Trailer(path) == 0;
         EXPECT_EQ(checksPass, outcome == Accepted);
         EXPECT_EQ(Files(), std::vector<std::string>{"b.fls"});
         fs::remove(path);
@@ -219,9 +220,9 @@ TEST_F(DownloadTest, NeverWritesMoreThanTheOfferAnnounced) {
 
 TEST_F(DownloadTest, UnusableServerPathsFailWithoutAsking) {
     for (const std::string& serverPath :
-         {std::string("a.rom"), std::string("quillon/images/a.rom"), std::string("/quillon/images/"),
-          std::string("/quillon/images/.."), std::string("/x/a\x01.rom"), std::string("/x\\a.rom"),
-          "/x/" + std::string(256, 'n')}) {
+         {std::string("a.rom"), std::string("quillon/images/a.rom"),
+          std::string("/quillon/images/"), std::string("/quillon/images/.."),
+          std::string("/x/a\x01.rom"), std::string("/x\\a.rom"), "/x/" + std::string(256, 'n')}) {
         EXPECT_EQ(DownloadFirmwareFile(state, serverPath, kRomServed), "") << serverPath;
     }
     EXPECT_TRUE(NewRequests().empty());

@@ -46,8 +46,14 @@ TEST(SplitOfferReply, TakesSixFieldsAfterTheFirstBar) {
 
 TEST(ReadLeadingInteger, ReadsLikeAtol) {
     const std::pair<const char*, long> cases[] = {
-        {"1048624", 1048624}, {"  42abc", 42}, {"-7", -7},       {"+8", 8}, {"", 0},
-        {"abc", 0},           {"\t\n 3\r\n", 3}, {"99999999999999999999999", LONG_MAX},
+        {"1048624", 1048624},
+        {"  42abc", 42},
+        {"-7", -7},
+        {"+8", 8},
+        {"", 0},
+        {"abc", 0},
+        {"\t\n 3\r\n", 3},
+        {"99999999999999999999999", LONG_MAX},
     };
     for (const auto& [text, value] : cases)
         EXPECT_EQ(ReadLeadingInteger(text), value) << text;
@@ -60,11 +66,11 @@ TEST(CompareVersions, ComparesUpToThreeNumericFields) {
         int result;
     };
     const Case cases[] = {
-        {"1.10", "1.9", 1},         {"1.9", "1.10", -1},       {"1.2.3.4", "1.2.3.5", 0},
-        {"0.0.0", "1.0.0", -1},     {"V2", "1", -1},           {"01.5", "1.5", 0},
-        {"1.2", "1.2.7", 0},        {"1.2.7", "1.2", 0},       {"2.0.1", "2.0.0", 1},
-        {"1.0.0", "1.0.0", 0},      {"", "", 0},               {"3", "2.9.9", 1},
-        {"1.2.3", "1.2.4", -1},     {"10.0", "9.99", 1},
+        {"1.10", "1.9", 1},     {"1.9", "1.10", -1}, {"1.2.3.4", "1.2.3.5", 0},
+        {"0.0.0", "1.0.0", -1}, {"V2", "1", -1},     {"01.5", "1.5", 0},
+        {"1.2", "1.2.7", 0},    {"1.2.7", "1.2", 0}, {"2.0.1", "2.0.0", 1},
+        {"1.0.0", "1.0.0", 0},  {"", "", 0},         {"3", "2.9.9", 1},
+        {"1.2.3", "1.2.4", -1}, {"10.0", "9.99", 1},
     };
     for (const auto& c : cases)
         EXPECT_EQ(CompareVersions(c.a, c.b), c.result) << c.a << " vs " << c.b;
@@ -78,9 +84,15 @@ TEST(UpdateServerHost, EnvironmentOverridesTheBuiltInHostWhenValid) {
     EXPECT_FALSE(builtIn.empty());
     EXPECT_EQ(builtIn.find('/'), std::string::npos);
     const std::pair<const char*, bool> cases[] = {
-        {"127.0.0.1:8080", true}, {"updates.example.org", true}, {"h:1", true},
-        {"h:0", false},           {"h:65536", false},            {"", false},
-        {"h/x", false},           {"h:80x", false},              {"a b", false},
+        {"127.0.0.1:8080", true},
+        {"updates.example.org", true},
+        {"h:1", true},
+        {"h:0", false},
+        {"h:65536", false},
+        {"", false},
+        {"h/x", false},
+        {"h:80x", false},
+        {"a b", false},
     };
     for (const auto& [value, taken] : cases) {
         ScopedEnv env("QUILLON_UPDATE_HOST", value);
@@ -131,10 +143,12 @@ TEST_F(RequestUpgradeOfferTest, RepliesSplitIntoTheOfferOrTheMalformedMessage) {
     const std::string padded = "x|1|/a|10|2|/b|" + std::string(245, '7') + "123";
     const Case cases[] = {
         {full, true, {"1.0.2", "/fw/a.rom", 1048624, "2.0.1", "/fw/b.fls", 524336}},
-        {"x|1.0.2|/fw/a.rom|1048624|2.0.1|/fw/b.fls", true,
+        {"x|1.0.2|/fw/a.rom|1048624|2.0.1|/fw/b.fls",
+         true,
          {"1.0.2", "/fw/a.rom", 1048624, "2.0.1", "/fw/b.fls", 0}},
         {"x|1.0.2|/fw/a.rom|1048624|2.0.1", false, {}},
-        {"x|123456789012|/a|1|ABCDEFGHIJKL|/b|2", true,
+        {"x|123456789012|/a|1|ABCDEFGHIJKL|/b|2",
+         true,
          {"1234567890", "/a", 1, "ABCDEFGHIJ", "/b", 2}},
         {"x|1|/a|%20%2012kb|2|/b|-5", true, {"1", "/a", 12, "2", "/b", -5}},
         {"x|1|/a|99999999999|2|/b|1", true, {"1", "/a", INT32_MAX, "2", "/b", 1}},
