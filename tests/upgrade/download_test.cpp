@@ -1,6 +1,7 @@
 // Downloads from the test update server into a scratch temporary folder.
 #include "upgrade/download.h"
 
+#include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -163,6 +164,22 @@ TEST_F(DownloadTest, CloseRequestCancelsAndLeavesNoFile) {
     };
     EXPECT_EQ(DownloadFirmwareFile(state, kFlash, kFlashServed), "");
     EXPECT_LT(gauge.positions.back(), kFlashServed);
+    EXPECT_TRUE(Files().empty());
+}
+
+TEST_F(DownloadTest, WindowStaysAliveWhileTheServerIsSilent) {
+    DownloadStallTimeoutMs = 60000; // only the close request can end it soon
+    ASSERT_TRUE(Server().Fault("silent target=images count=1"));
+    int pumpsAfterRequest = 0;
+    pump.onPump = [&](int) {
+        if (!label.captions.empty() && label.Caption() == u"Sending request..." &&
+            ++pumpsAfterRequest == 5)
+            state.CloseRequested = true;
+    };
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(DownloadFirmwareFile(state, kFlash, kFlashServed), "");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    EXPECT_EQ(pumpsAfterRequest, 6); // the report that cancels still lets the window run
     EXPECT_TRUE(Files().empty());
 }
 

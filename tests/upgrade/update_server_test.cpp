@@ -139,8 +139,8 @@ TEST_F(RequestUpgradeOfferTest, RepliesSplitIntoTheOfferOrTheMalformedMessage) {
         UpgradeOffer offer;
     };
     const std::string full = "x|1.0.2|/fw/a.rom|1048624|2.0.1|/fw/b.fls|524336";
-    // 260 bytes or more: split on the first 260 only.
-    const std::string padded = "x|1|/a|10|2|/b|" + std::string(245, '7') + "123";
+    // 260 bytes or more: split on the first 260 only, so the last size ends at 12345.
+    const std::string padded = "x|1|/a|10|2|/b|" + std::string(240, '0') + "12345" + "678";
     const Case cases[] = {
         {full, true, {"1.0.2", "/fw/a.rom", 1048624, "2.0.1", "/fw/b.fls", 524336}},
         {"x|1.0.2|/fw/a.rom|1048624|2.0.1|/fw/b.fls",
@@ -152,7 +152,7 @@ TEST_F(RequestUpgradeOfferTest, RepliesSplitIntoTheOfferOrTheMalformedMessage) {
          {"1234567890", "/a", 1, "ABCDEFGHIJ", "/b", 2}},
         {"x|1|/a|%20%2012kb|2|/b|-5", true, {"1", "/a", 12, "2", "/b", -5}},
         {"x|1|/a|99999999999|2|/b|1", true, {"1", "/a", INT32_MAX, "2", "/b", 1}},
-        {padded, true, {"1", "/a", 10, "2", "/b", INT32_MAX}},
+        {padded, true, {"1", "/a", 10, "2", "/b", 12345}},
         {"nothing", false, {}},
     };
     for (const auto& c : cases) {
