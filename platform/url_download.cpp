@@ -137,7 +137,8 @@ int CreateTempBeside(const std::string& path, std::string& tempPath) {
     const std::size_t slash = path.rfind('/');
     const std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string pattern = dir + "." + name + ".part-XXXXXX";
+    // A name near the 255-byte limit leaves no room for the marks: shorten it.
+    std::string pattern = dir + "." + name.substr(0, 200) + ".part-XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     const int fd = mkostemp(buffer.data(), O_CLOEXEC);

@@ -26,9 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return platform::TcpSocket(pair[0]);
     };
     std::vector<char> reply(static_cast<std::size_t>(capacity));
-    const int n = HttpRequestWith(connect, "http://update.test:8080/quillon/check?x=1",
-                                  post ? "types=A&subtype=B" : nullptr, 0, reply.data(), capacity,
-                                  2000);
+    const int n =
+        HttpRequestWith(connect, "http://update.test:8080/quillon/check?x=1",
+                        post ? "types=A&subtype=B" : nullptr, 0, reply.data(), capacity, 2000);
     for (int fd : peers)
         close(fd);
     if (n < -1 || n > capacity)

@@ -15,7 +15,8 @@ void Check(const std::string& url) {
     const auto path = ParseUrl(url, port, host, sizeof host);
     if (!path)
         return;
-    if (*path > url.size() || port < 0 || port > 65535 || std::memchr(host, '\0', sizeof host) == nullptr)
+    if (*path > url.size() || port < 0 || port > 65535 ||
+        std::memchr(host, '\0', sizeof host) == nullptr)
         __builtin_trap();
     if (*path < url.size() && url[*path] != '/')
         __builtin_trap();

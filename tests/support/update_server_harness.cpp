@@ -91,17 +91,17 @@ bool UpdateServerHarness::Offer(const std::string& key, const std::string& romVe
 
 bool UpdateServerHarness::AddImage(const std::string& name,
                                    const std::vector<std::uint8_t>& bytes) {
-    // Written beside and renamed, so that the server never serves half a file.
-    const std::string path = ImageDir() + "/" + name;
+    // Written aside and renamed, so that the server never serves half a file.
+    const std::string incoming = scratch_ + "/incoming.tmp";
     {
-        std::ofstream out(path + ".tmp", std::ios::binary | std::ios::trunc);
+        std::ofstream out(incoming, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(bytes.data()),
                   static_cast<std::streamsize>(bytes.size()));
         if (!out)
             return false;
     }
     std::error_code ec;
-    fs::rename(path + ".tmp", path, ec);
+    fs::rename(incoming, ImageDir() + "/" + name, ec);
     return !ec;
 }
 

@@ -246,6 +246,13 @@ TEST_F(DownloadTest, UnusableServerPathsFailWithoutAsking) {
     EXPECT_TRUE(Files().empty());
 }
 
+TEST_F(DownloadTest, LongestPlainNameIsDownloaded) {
+    const std::string name(255, 'n');
+    ASSERT_TRUE(Server().AddImage(name, ImageBytes(10, 3)));
+    EXPECT_EQ(DownloadFirmwareFile(state, "/quillon/images/" + name, 58), dir_ + "/" + name);
+    EXPECT_EQ(Files(), std::vector<std::string>{name});
+}
+
 TEST_F(DownloadTest, ReplacesAPlantedLinkInsteadOfFollowingIt) {
     const std::string victim = dir_ + "/victim";
     std::ofstream(victim) << "keep";

@@ -94,7 +94,8 @@ int main(int argc, char** argv) {
     const std::string local = dir + "/out/image.bin";
 
     for (int n = 0; n <= kProgressTextCount; ++n)
-        ProgressTexts[static_cast<std::size_t>(n)] = kProgressTextDefaults[static_cast<std::size_t>(n)];
+        ProgressTexts[static_cast<std::size_t>(n)] =
+            kProgressTextDefaults[static_cast<std::size_t>(n)];
     CountingGauge gauge;
     CountingLabel label;
     CountingPump pump;
@@ -120,9 +121,9 @@ int main(int argc, char** argv) {
     // Reports off: no handler, no pump.  Or the curl command line.
     const auto theirs = [&]() {
         const double t = bench::Now();
-        const bool ok = mode == "curl"
-                            ? bench::Run({"curl", "-s", "-f", "-o", local, url}) == 0
-                            : DownloadUrlToFile(url, local, nullptr, nullptr, DownloadOptions{bytes});
+        const bool ok = mode == "curl" ? bench::Run({"curl", "-s", "-f", "-o", local, url}) == 0
+                                       : DownloadUrlToFile(url, local, nullptr, nullptr,
+                                                           DownloadOptions{bytes});
         return ok ? bench::Now() - t : -1.0;
     };
     for (int round = 0; round <= rounds; ++round) {
