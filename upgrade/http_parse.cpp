@@ -13,8 +13,8 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// Case-insensitive search that folds case by setting bit 0x20 of both characters, as the
-// server heads have always been matched.  Searches [from, end) of `text`.
+// Case-insensitive search that folds case by setting bit 0x20 of both characters, enough for
+// the ASCII field names searched here.  Searches [from, end) of `text`.
 std::size_t FindFolded(std::string_view text, std::size_t from, std::size_t end,
                        std::string_view needle) {
     if (end > text.size())
