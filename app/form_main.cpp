@@ -4,6 +4,7 @@
 #include "app/controls.h"
 #include "app/form_language_view.h"
 #include "app/form_look.h"
+#include "app/port_access_notice.h"
 #include "device/connection_monitor.h"
 #include "device/sync_uart.h"
 #include "graphics/bitmap_factory.h"
@@ -197,6 +198,9 @@ void TFormMain::LoadTexts() {
     const std::string error = LoadLanguage(state_, view, path);
     if (!error.empty())
         throw std::runtime_error(error);
+    portAccessNotice_ = std::make_unique<PortAccessNotice>(
+        this, ReadPortAccessTexts(path, state_.LanguageNumber), [this] { CheckConnection(); },
+        [this](const std::u16string& text) { ShowTextMessage(text); });
     for (QLabel* label : findChildren<QLabel*>())
         FitCaption(label);
 }
@@ -295,7 +299,13 @@ void TFormMain::SetUpgradeBusy(int mode) {
 }
 
 void TFormMain::CheckConnection() {
-    ::CheckConnection(state_, *connectionView_);
+    const ConnectionResult result = ::CheckConnection(state_, *connectionView_);
+    if (portAccessNotice_)
+        portAccessNotice_->AfterCheck(result);
+}
+
+bool TFormMain::RetryingConnection() const {
+    return portAccessNotice_ && portAccessNotice_->Retrying();
 }
 
 void TFormMain::DeviceChanged() {

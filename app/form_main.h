@@ -25,6 +25,7 @@ class TSyncUart;
 class UploadRecorder;
 class IConnectionView;
 class ILanguageView;
+class PortAccessNotice;
 
 // What the program entry (or a test) decides for the window.
 struct FormMainOptions {
@@ -73,8 +74,11 @@ public:
     void FormCloseQuery(bool& canClose);
     // The tab switch for an explicit index; a caption click calls it too.
     void SwitchTabImgBtn(int index);
-    // The connection monitor; also run by the device-change notification.
+    // The connection monitor; also run by the device-change notification, and every 2 s while
+    // the ScanTool's port is there but cannot be opened (app/port_access_notice.h).
     void CheckConnection();
+    // Whether the connection monitor is due to run again because the port could not be opened.
+    bool RetryingConnection() const;
     // Device-change notification from the platform.
     void DeviceChanged();
     // Shows the internet indicator's state and adjusts its timers.
@@ -145,6 +149,7 @@ private:
     std::array<std::unique_ptr<QtStatusLabel>, 4> statusLabels_; // rows 1..3, then Label_Status
     std::unique_ptr<IConnectionView> connectionView_;
     std::unique_ptr<UploadRecorder> uploadRecorder_;
+    std::unique_ptr<PortAccessNotice> portAccessNotice_;
 
     std::array<TImageControl*, 3> tabImages_{};
     std::array<std::vector<QWidget*>, 3> tabPageControls_;

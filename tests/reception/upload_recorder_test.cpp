@@ -10,6 +10,7 @@
 #include <iterator>
 #include <sys/resource.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -122,6 +123,17 @@ TEST_F(UploadRecorderTest, StoresA300BlockUploadInOrder) {
     const auto statuses = AckStatuses();
     EXPECT_GE(statuses.size(), 300u);
     EXPECT_EQ(std::count(statuses.begin(), statuses.end(), 0), std::ssize(statuses));
+}
+
+TEST_F(UploadRecorderTest, MakesTheMissingFolderOfTheUploadFile) {
+    // An installed program's data folder does not exist before the first upload.
+    output = sim.ScratchDir() + "/data/quillon/quillon.dat";
+    recorder.SetOutputPath(output);
+    ASSERT_TRUE(sim.Ok("upload blocks=3 size=16"));
+    ASSERT_TRUE(TickUntil([&] { return UploadWritten(); })) << DumpLog();
+    EXPECT_EQ(ReadFile(output), ExpectedData(3, 16));
+    EXPECT_EQ(std::filesystem::status(sim.ScratchDir() + "/data/quillon").permissions(),
+              std::filesystem::perms::owner_all);
 }
 
 TEST_F(UploadRecorderTest, RepeatedAndOutOfSequenceBlocks) {
@@ -264,6 +276,33 @@ TEST(UploadFilePath, LiesBesideTheExecutable) {
     EXPECT_EQ(std::filesystem::path(path).parent_path(),
               std::filesystem::canonical("/proc/self/exe").parent_path());
     EXPECT_EQ(std::filesystem::path(path).stem(), "reception_tests");
+}
+
+TEST(UploadFilePath, InstalledInTheUsersDataFolder) {
+    const std::string scratch =
+        (std::filesystem::temp_directory_path() / ("quillon-upload-" + std::to_string(getpid())))
+            .string();
+    std::filesystem::create_directories(scratch + "/usr/share/quillon");
+    const char* old = std::getenv("XDG_DATA_HOME");
+    const std::string saved = old ? old : "";
+    setenv("XDG_DATA_HOME", (scratch + "/data").c_str(), 1);
+    const struct {
+        std::string exe, upload;
+    } cases[] = {
+        {scratch + "/usr/bin/quillon", scratch + "/data/quillon/quillon.dat"},
+        {scratch + "/usr/bin/quillon-2.bin", scratch + "/data/quillon/quillon.dat"},
+        {"/opt/tools/quillon", "/opt/tools/quillon.dat"},
+        {"/opt/tools/quillon.bin", "/opt/tools/quillon.dat"},
+        {"/opt/tools.d/quillon", "/opt/tools.d/quillon.dat"},
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(UploadFilePathFor(c.exe), c.upload) << c.exe;
+    if (old)
+        setenv("XDG_DATA_HOME", saved.c_str(), 1);
+    else
+        unsetenv("XDG_DATA_HOME");
+    std::filesystem::remove_all(scratch);
 }
 
 } // namespace
