@@ -2,6 +2,7 @@
 
 #include "platform/text_codec.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <optional>
@@ -22,6 +23,10 @@ bool IsLineBreak(char c) {
 // One field, cut to the longest run that fits, decoded.  A field that is valid UTF-8 is cut
 // before a whole character so that the cut does not turn it into something else.
 std::u16string DecodeField(std::string_view field) {
+    // Most fields are plain ASCII, which every one of the encodings reads alike.
+    if (std::all_of(field.begin(), field.end(), [](char c) { return (c & 0x80) == 0; }))
+        return std::u16string(field.begin(),
+                              field.begin() + std::min(field.size(), kDtcFieldMaxBytes));
     if (auto text = platform::Utf8ToUtf16(field)) {
         if (field.size() <= kDtcFieldMaxBytes)
             return std::move(*text);
@@ -83,8 +88,7 @@ std::vector<DtcEntry> ParseDtcDatabase(std::string_view bytes) {
         const std::size_t descriptionStart = i;
         while (i < n && !IsLineBreak(bytes[i]))
             ++i;
-        const std::string_view description =
-            bytes.substr(descriptionStart, i - descriptionStart);
+        const std::string_view description = bytes.substr(descriptionStart, i - descriptionStart);
         if (code.empty() || description.empty())
             break;
         entries.push_back({DecodeField(code), DecodeField(description)});

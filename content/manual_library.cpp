@@ -15,7 +15,8 @@ char LowerAscii(char c) {
 // Case-blind order of ASCII letters; names that differ only in case keep a fixed order too.
 bool NameBefore(const std::string& a, const std::string& b) {
     const auto lower = [](char x, char y) {
-        return static_cast<unsigned char>(LowerAscii(x)) < static_cast<unsigned char>(LowerAscii(y));
+        return static_cast<unsigned char>(LowerAscii(x)) <
+               static_cast<unsigned char>(LowerAscii(y));
     };
     if (std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), lower))
         return true;

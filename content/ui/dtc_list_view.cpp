@@ -65,7 +65,9 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override {
         return parent.isValid() ? 0 : static_cast<int>(entries_.size());
     }
-    int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : 2; }
+    int columnCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : 2;
+    }
 
     QVariant data(const QModelIndex& index, int role) const override {
         if (!index.isValid() || index.row() >= rowCount())
@@ -80,7 +82,8 @@ public:
         if (role == Qt::ToolTipRole && index.column() == 1)
             return QString::fromStdU16String(entry.Description);
         if (role == Qt::TextAlignmentRole)
-            return index.column() == 0 ? int(Qt::AlignCenter) : int(Qt::AlignLeft | Qt::AlignVCenter);
+            return index.column() == 0 ? int(Qt::AlignCenter)
+                                       : int(Qt::AlignLeft | Qt::AlignVCenter);
         return {};
     }
 
@@ -106,15 +109,15 @@ public:
         QFont font = view_->RowFont();
         QColor fontColor = TDtcListView::kTextColor;
         QColor brushColor = TDtcListView::kBackColor;
-        DTCLookupListCustomDrawItem(option.state.testFlag(QStyle::State_Selected), font,
-                                    fontColor, brushColor);
+        DTCLookupListCustomDrawItem(option.state.testFlag(QStyle::State_Selected), font, fontColor,
+                                    brushColor);
         painter->save();
         painter->fillRect(option.rect, brushColor);
         painter->setFont(font);
         painter->setPen(fontColor);
         const QRect textRect = option.rect.adjusted(4, 0, -4, 0);
-        const QString text = QFontMetrics(font).elidedText(index.data().toString(),
-                                                           Qt::ElideRight, textRect.width());
+        const QString text = QFontMetrics(font).elidedText(index.data().toString(), Qt::ElideRight,
+                                                           textRect.width());
         painter->drawText(textRect, index.data(Qt::TextAlignmentRole).toInt(), text);
         painter->restore();
     }
@@ -162,8 +165,10 @@ void TDtcListView::SetUpLook() {
     setFont(rowFont_);
 
     setStyleSheet(QStringLiteral(
-        "QTableView { border: none; background: rgb(18, 68, 131); gridline-color: rgb(52, 98, 158); }"
-        "QScrollBar:vertical { background: rgb(12, 50, 100); width: 14px; margin: 0; border: none; }"
+        "QTableView { border: none; background: rgb(18, 68, 131); gridline-color: rgb(52, 98, "
+        "158); }"
+        "QScrollBar:vertical { background: rgb(12, 50, 100); width: 14px; margin: 0; border: none; "
+        "}"
         "QScrollBar::handle:vertical { background: rgb(72, 118, 180); min-height: 24px; }"
         "QScrollBar::handle:vertical:hover { background: rgb(96, 142, 204); }"
         "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; border: none; }"
@@ -199,7 +204,7 @@ int TDtcListView::SelectedRow() const {
 
 void TDtcListView::SelectRow(int row) {
     selectionModel()->setCurrentIndex(model_->index(row, 0), QItemSelectionModel::ClearAndSelect |
-                                                                  QItemSelectionModel::Rows);
+                                                                 QItemSelectionModel::Rows);
 }
 
 int TDtcListView::RowTop(int row) const {

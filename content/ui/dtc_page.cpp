@@ -24,8 +24,7 @@ void DtcPage::LoadDtcList() {
 }
 
 void DtcPage::EditSearchChange() {
-    const std::u16string text =
-        TrimSearchText(QLocale().toUpper(search_->text()).toStdU16String());
+    const std::u16string text = TrimSearchText(QLocale().toUpper(search_->text()).toStdU16String());
     const int row = FindFirstContaining(list_->UpperCaptions(), text);
     if (row < 0)
         return;

@@ -42,22 +42,27 @@ TEST(DtcDatabaseFormat, ScansEntriesAsTheFileFormatSays) {
         {"CR LF", "P0100 Air flow\r\nP0101 Range\r\n", {{"P0100", "Air flow"}, {"P0101", "Range"}}},
         {"LF only", "P0100 Air flow\nP0101 Range\n", {{"P0100", "Air flow"}, {"P0101", "Range"}}},
         {"CR only", "P0100 Air flow\rP0101 Range\r", {{"P0100", "Air flow"}, {"P0101", "Range"}}},
-        {"blank lines between and around", "\r\n\n  \r\nP0100 A\r\n\r\n\n\nP0101 B\n\n",
+        {"blank lines between and around",
+         "\r\n\n  \r\nP0100 A\r\n\r\n\n\nP0101 B\n\n",
          {{"P0100", "A"}, {"P0101", "B"}}},
-        {"any white space after the code", "P0100\t \v\fAir  flow\tcircuit\n",
+        {"any white space after the code",
+         "P0100\t \v\fAir  flow\tcircuit\n",
          {{"P0100", "Air  flow\tcircuit"}}},
         {"leading white space before the code", " \t P0100 A\n", {{"P0100", "A"}}},
-        {"trailing blanks stay", "P0100 Air flow  \nP0101 B \t\r\n",
+        {"trailing blanks stay",
+         "P0100 Air flow  \nP0101 B \t\r\n",
          {{"P0100", "Air flow  "}, {"P0101", "B \t"}}},
         {"no line break at the end", "P0100 A\nP0101 B", {{"P0100", "A"}, {"P0101", "B"}}},
-        {"code-only line takes the next line whole", "P0100\nP0101 Range\nP0102 Low\n",
+        {"code-only line takes the next line whole",
+         "P0100\nP0101 Range\nP0102 Low\n",
          {{"P0100", "P0101 Range"}, {"P0102", "Low"}}},
         {"last code-only line ends the load", "P0100 A\nP0101\n", {{"P0100", "A"}}},
         {"last code-only line without line break", "P0100 A\nP0101", {{"P0100", "A"}}},
         {"empty file", "", {}},
         {"white space only", " \r\n\t\n", {}},
         {"byte-order mark skipped", "\xEF\xBB\xBFP0100 A\n", {{"P0100", "A"}}},
-        {"127-byte fields", longCode + " " + longText + "\nP0101 B\n",
+        {"127-byte fields",
+         longCode + " " + longText + "\nP0101 B\n",
          {{std::string(127, 'C'), longText.substr(0, 127)}, {"P0101", "B"}}},
     };
     for (const FormatCase& c : cases)
@@ -66,20 +71,27 @@ TEST(DtcDatabaseFormat, ScansEntriesAsTheFileFormatSays) {
 
 TEST(DtcDatabaseFormat, ReadsUtf8AndFallsBackToWindows1252LineByLine) {
     // UTF-8 lines and Windows-1252 lines in one file: each line keeps its own characters.
-    const std::string bytes = "P0100 D\xC3\xA9" "bit d'air\r\n"           // UTF-8 é
-                              "P0101 D\xE9" "bit \x96 plage \x80\r\n"     // 1252 é, en dash, euro
-                              "P0102 \xE2\x80\x93 tension basse\r\n"      // UTF-8 en dash
-                              "P\xD6" "103 \xC4nderung\r\n";              // 1252 in the code
+    const std::string bytes = "P0100 D\xC3\xA9"
+                              "bit d'air\r\n" // UTF-8 é
+                              "P0101 D\xE9"
+                              "bit \x96 plage \x80\r\n"              // 1252 é, en dash, euro
+                              "P0102 \xE2\x80\x93 tension basse\r\n" // UTF-8 en dash
+                              "P\xD6"
+                              "103 \xC4nderung\r\n"; // 1252 in the code
     const Entries expected = {{"P0100", "D\u00e9bit d'air"},
                               {"P0101", "D\u00e9bit \u2013 plage \u20ac"},
                               {"P0102", "\u2013 tension basse"},
-                              {"P\u00d6" "103", "\u00c4nderung"}};
+                              {"P\u00d6"
+                               "103",
+                               "\u00c4nderung"}};
     EXPECT_EQ(Parse(bytes), expected);
 }
 
 TEST(DtcDatabaseFormat, CutsUtf8BeforeAWholeCharacter) {
     // 126 ASCII bytes, then a two-byte character across the 127-byte limit.
-    const std::string text = "D" + std::string(125, 'x') + "\xC3\xA9" "tail";
+    const std::string text = "D" + std::string(125, 'x') +
+                             "\xC3\xA9"
+                             "tail";
     const Entries entries = Parse("P0100 " + text + "\n");
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].second, text.substr(0, 126));
@@ -145,7 +157,8 @@ TEST(DtcDatabaseLookup, WorkingFolderFirstThenBesideTheExecutable) {
 class ShippedDatabase : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        content_ = new std::string(testutil::ReadFile(QUILLON_SOURCE_DIR "/content/DtcLookup/OBDII.txt"));
+        content_ =
+            new std::string(testutil::ReadFile(QUILLON_SOURCE_DIR "/content/DtcLookup/OBDII.txt"));
     }
     static void TearDownTestSuite() { delete content_; }
     static std::string* content_;

@@ -109,8 +109,7 @@ TEST_F(DtcPageTest, LoadFillsTwoColumnsWithTheListsLook) {
     EXPECT_EQ(list_->Caption(7), QStringLiteral(" P0007"));
     EXPECT_EQ(list_->SubItem(7), QString::fromUtf16(u"\u3000Description 7"));
     EXPECT_EQ(list_->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Items"));
-    EXPECT_EQ(list_->model()->headerData(1, Qt::Horizontal).toString(),
-              QStringLiteral("Contents"));
+    EXPECT_EQ(list_->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Contents"));
 
     EXPECT_TRUE(list_->horizontalHeader()->isHidden());
     EXPECT_TRUE(list_->verticalHeader()->isHidden());
@@ -241,8 +240,8 @@ TEST(DtcPageInWindow, ShowsTheShippedDatabaseAndKeepsAScreenshot) {
 
     auto* manual = form.Control<QListWidget>("ManualListBox");
     ASSERT_TRUE(manual);
-    EXPECT_FALSE(manual->findItems(QStringLiteral("QUILLON-User-Guide.html"), Qt::MatchExactly)
-                     .isEmpty());
+    EXPECT_FALSE(
+        manual->findItems(QStringLiteral("QUILLON-User-Guide.html"), Qt::MatchExactly).isEmpty());
 
     QApplication::processEvents();
     const fs::path artifacts = QUILLON_BINARY_DIR "/artifacts";
