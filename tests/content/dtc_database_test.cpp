@@ -2,6 +2,7 @@
 // the database that ships with the program.
 #include "content/dtc_database.h"
 #include "platform/text_codec.h"
+#include "tests/content/scoped_working_dir.h"
 #include "tests/i18n/ini_test_util.h"
 
 #include <gtest/gtest.h>
@@ -103,18 +104,6 @@ TEST(DtcDatabaseFormat, CaptionsCarryTheirPrefixes) {
     EXPECT_EQ(DtcSubItem(entry), u"\u3000Catalyst");
 }
 
-// The working folder of the process for the length of a test.
-class ScopedWorkingDir {
-public:
-    explicit ScopedWorkingDir(const fs::path& dir) : previous_(fs::current_path()) {
-        fs::current_path(dir);
-    }
-    ~ScopedWorkingDir() { fs::current_path(previous_); }
-
-private:
-    fs::path previous_;
-};
-
 void PutDatabase(const fs::path& dir, const std::string& content) {
     fs::create_directories(dir / "DtcLookup");
     testutil::WriteFile(dir / kDtcDatabaseRelativePath, content);
@@ -127,7 +116,7 @@ TEST(DtcDatabaseLookup, WorkingFolderFirstThenBesideTheExecutable) {
     fs::create_directories(work);
     fs::create_directories(exe);
     const std::string exeDir = exe.string() + "/";
-    ScopedWorkingDir inWork(work);
+    testutil::ScopedWorkingDir inWork(work);
 
     // Neither folder has one: an empty list, no path.
     DtcDatabase none = LoadDtcDatabase(exeDir);

@@ -4,6 +4,7 @@
 #include "content/dtc_database.h"
 #include "content/ui/dtc_list_view.h"
 #include "content/ui/dtc_page.h"
+#include "tests/content/scoped_working_dir.h"
 #include "tests/i18n/ini_test_util.h"
 #include "tests/support/sim_harness.h"
 
@@ -27,18 +28,6 @@ class RecordingMessageBox final : public IMessageBox {
 public:
     void ShowTextMessage(const std::u16string& text) override { shown.push_back(text); }
     std::vector<std::u16string> shown;
-};
-
-// The working folder of the process for the length of a test.
-class ScopedWorkingDir {
-public:
-    explicit ScopedWorkingDir(const fs::path& dir) : previous_(fs::current_path()) {
-        fs::current_path(dir);
-    }
-    ~ScopedWorkingDir() { fs::current_path(previous_); }
-
-private:
-    fs::path previous_;
 };
 
 bool RowHasColour(const QImage& image, int top, const QColor& colour) {
@@ -94,7 +83,7 @@ protected:
     int ScrollValue() const { return list_->verticalScrollBar()->value(); }
 
     testutil::ScratchDir scratch_;
-    ScopedWorkingDir inWork_;
+    testutil::ScopedWorkingDir inWork_;
     QWidget window_;
     TDtcListView* list_;
     QLineEdit* search_;
@@ -213,7 +202,7 @@ TEST(DtcPageInWindow, ShowsTheShippedDatabaseAndKeepsAScreenshot) {
     fs::create_directories(scratch.path() / "sys" / "class" / "tty");
     quillon::test::ScopedSimEnvironment env((scratch.path() / "dev").string(),
                                             (scratch.path() / "sys").string());
-    ScopedWorkingDir inScratch(scratch.path());
+    testutil::ScopedWorkingDir inScratch(scratch.path());
 
     RecordingMessageBox messages;
     FormMainOptions options;
