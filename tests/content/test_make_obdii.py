@@ -6,9 +6,9 @@ import tempfile
 import unittest
 
 ROOT = pathlib.Path(os.environ.get("QUILLON_SOURCE_DIR", pathlib.Path(__file__).parents[2]))
-spec = importlib.util.spec_from_file_location("make_obdii", ROOT / "tools" / "dtc" / "make_obdii.py")
-make_obdii = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(make_obdii)
+loader_spec = importlib.util.spec_from_file_location("make_obdii", ROOT / "tools" / "dtc" / "make_obdii.py")
+make_obdii = importlib.util.module_from_spec(loader_spec)
+loader_spec.loader.exec_module(make_obdii)
 
 PATTERNS = """
 [pair]
