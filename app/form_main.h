@@ -24,6 +24,8 @@ class TImageControl;
 class TSyncUart;
 class UploadRecorder;
 class IConnectionView;
+class DtcPage;
+class ManualPage;
 class ILanguageView;
 class PortAccessNotice;
 
@@ -39,8 +41,12 @@ struct FormMainOptions {
     std::function<void()> ShowLanguageDialog;
     // Watch the system for devices coming and going.
     bool WatchDevices = true;
-    // Where the upload recorder writes; empty means beside the executable.
+    // Where the upload recorder writes; empty means the program's upload file (beside the
+    // executable, or in the user's data folder when installed).
     std::string UploadPath;
+    // Folder of the shipped DtcLookup/ and manual/; empty means beside the executable, or
+    // <prefix>/share/quillon/ when installed.
+    std::string DataDir;
 };
 
 // Enabling a running timer leaves its count alone, as the desktop's timers do.
@@ -150,6 +156,8 @@ private:
     std::unique_ptr<IConnectionView> connectionView_;
     std::unique_ptr<UploadRecorder> uploadRecorder_;
     std::unique_ptr<PortAccessNotice> portAccessNotice_;
+    std::unique_ptr<DtcPage> dtcPage_;
+    std::unique_ptr<ManualPage> manualPage_;
 
     std::array<TImageControl*, 3> tabImages_{};
     std::array<std::vector<QWidget*>, 3> tabPageControls_;

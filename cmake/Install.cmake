@@ -1,6 +1,6 @@
 # The installed layout (cmake --install build --prefix <prefix>):
 #   bin/quillon
-#   share/quillon/            lang.ini (from i18n/), DtcLookup/OBDII.txt and manual/ (from content/)
+#   share/quillon/            lang.ini (i18n/), DtcLookup/OBDII.txt and manual/ (content/)
 #   share/applications/       the desktop entry
 #   share/icons/hicolor/      the icon at the usual sizes and as SVG
 #   share/metainfo/           the software-centre description
@@ -12,16 +12,6 @@ set(QUILLON_PROJECT_URL "https://quillon.example/" CACHE STRING
     "Home page named in the software-centre description; its docs/ holds the screenshots")
 
 set(desktop ${PROJECT_SOURCE_DIR}/resources/desktop)
-
-# The shipped reference content, where the source tree has it.
-if(EXISTS ${PROJECT_SOURCE_DIR}/content/DtcLookup/OBDII.txt)
-  install(FILES ${PROJECT_SOURCE_DIR}/content/DtcLookup/OBDII.txt
-          DESTINATION ${QUILLON_INSTALL_DATADIR}/DtcLookup)
-endif()
-if(IS_DIRECTORY ${PROJECT_SOURCE_DIR}/content/manual)
-  install(DIRECTORY ${PROJECT_SOURCE_DIR}/content/manual/
-          DESTINATION ${QUILLON_INSTALL_DATADIR}/manual)
-endif()
 
 install(FILES ${desktop}/${QUILLON_APP_ID}.desktop DESTINATION share/applications)
 

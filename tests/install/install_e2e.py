@@ -70,14 +70,11 @@ class InstalledTree(unittest.TestCase):
         self.assertEqual(os.listdir(self.usr_path("bin")), ["quillon"])
         self.assertTrue(filecmp.cmp(self.usr_path("share", "quillon", "lang.ini"),
                                     os.path.join(e2e.ROOT, "i18n", "lang.ini"), shallow=False))
-        database = os.path.join(e2e.ROOT, "content", "DtcLookup", "OBDII.txt")
-        if os.path.exists(database):
-            self.assertTrue(filecmp.cmp(
-                self.usr_path("share", "quillon", "DtcLookup", "OBDII.txt"), database,
-                shallow=False))
-        manual = os.path.join(e2e.ROOT, "content", "manual")
-        if os.path.isdir(manual):
-            self.assertTrue(same_tree(self.usr_path("share", "quillon", "manual"), manual))
+        self.assertTrue(filecmp.cmp(
+            self.usr_path("share", "quillon", "DtcLookup", "OBDII.txt"),
+            os.path.join(e2e.ROOT, "content", "DtcLookup", "OBDII.txt"), shallow=False))
+        self.assertTrue(same_tree(self.usr_path("share", "quillon", "manual"),
+                                  os.path.join(e2e.ROOT, "content", "manual")))
 
     def test_desktop_entry(self):
         entry = self.usr_path("share", "applications", APP_ID + ".desktop")
