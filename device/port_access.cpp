@@ -3,6 +3,7 @@
 #include "platform/device_access.h"
 #include "platform/serial_port.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <initializer_list>
@@ -62,6 +63,10 @@ std::u16string Fill(const std::u16string& text, std::initializer_list<std::u16st
     return result;
 }
 
+bool Holds(const PortOpenFailure& failure, const std::string& name) {
+    return std::find(failure.Holders.begin(), failure.Holders.end(), name) != failure.Holders.end();
+}
+
 } // namespace
 
 PortAccessTexts EnglishPortAccessTexts() {
@@ -95,11 +100,12 @@ PortOpenFailure DiagnosePortOpenFailure(int comPort, int error) {
             failure.Group = "dialout"; // the serial ports' group on Debian
         failure.User = platform::CurrentUserName();
     } else if (failure.Problem == PortProblem::Busy) {
-        const auto holders = platform::ProcessesHolding(failure.Path);
-        if (!holders.empty())
-            failure.Holder = holders.front().name;
-        else if (platform::ProcessRunning(kModemManager))
-            failure.Holder = kModemManager; // runs as root, so its descriptors are hidden
+        for (const platform::ProcessEntry& holder : platform::ProcessesHolding(failure.Path))
+            if (!Holds(failure, holder.name))
+                failure.Holders.push_back(holder.name);
+        // It runs as root, so its descriptors are hidden from everybody else.
+        if (failure.Holders.empty() && platform::ProcessRunning(kModemManager))
+            failure.Holders.push_back(kModemManager);
     }
     return failure;
 }
@@ -113,10 +119,12 @@ std::u16string PortAccessMessage(const PortOpenFailure& failure, const PortAcces
                rule + u"\n\n" + Fill(texts.MsgPortDeniedGroup, {Widen(failure.Group)}) + u"\n" +
                Widen("sudo usermod -aG " + failure.Group + " " + failure.User);
     case PortProblem::Busy: {
-        const std::u16string holder =
-            failure.Holder.empty() ? texts.MsgPortBusyOther : Widen(failure.Holder);
-        std::u16string text = Fill(texts.MsgPortBusy, {path, holder});
-        if (failure.Holder == kModemManager)
+        std::u16string holders;
+        for (const std::string& name : failure.Holders)
+            holders += (holders.empty() ? u"" : u", ") + Widen(name);
+        std::u16string text =
+            Fill(texts.MsgPortBusy, {path, holders.empty() ? texts.MsgPortBusyOther : holders});
+        if (Holds(failure, kModemManager))
             text += u"\n\n" + texts.MsgPortBusyModem + u"\n" + rule;
         return text;
     }

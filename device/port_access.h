@@ -4,6 +4,7 @@
 // (named when it can be found), or another failure of the system.
 #include <array>
 #include <string>
+#include <vector>
 
 enum class PortProblem { Denied, Busy, Failed };
 
@@ -12,11 +13,11 @@ PortProblem ClassifyOpenError(int error);
 
 struct PortOpenFailure {
     PortProblem Problem = PortProblem::Failed;
-    int Error = 0;      // errno of the failed open
-    std::string Path;   // the device, e.g. /dev/ttyACM0
-    std::string Holder; // Busy: the program that holds the port, empty when unknown
-    std::string Group;  // Denied: the group whose members may use the port
-    std::string User;   // Denied: this user's login name
+    int Error = 0;                    // errno of the failed open
+    std::string Path;                 // the device, e.g. /dev/ttyACM0
+    std::vector<std::string> Holders; // Busy: the programs that hold the port, when known
+    std::string Group;                // Denied: the group whose members may use the port
+    std::string User;                 // Denied: this user's login name
 };
 
 // Looks into the system for what the user needs to know about the failed open of COM `comPort`.

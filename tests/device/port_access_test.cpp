@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -57,12 +58,12 @@ TEST(PortAccess, EachMessageSaysWhatToDo) {
     text = PortAccessMessage(busy, english);
     EXPECT_TRUE(Contains(text, "port /dev/ttyACM1 is in use by another program.")) << Narrow(text);
     EXPECT_FALSE(Contains(text, kDeviceRuleCommand)); // the rule would not help
-    busy.Holder = "minicom";
+    busy.Holders = {"minicom"};
     EXPECT_TRUE(Contains(PortAccessMessage(busy, english), "in use by minicom."));
     EXPECT_FALSE(Contains(PortAccessMessage(busy, english), kDeviceRuleCommand));
-    busy.Holder = "ModemManager";
+    busy.Holders = {"minicom", "ModemManager"};
     text = PortAccessMessage(busy, english);
-    EXPECT_TRUE(Contains(text, "in use by ModemManager.")) << Narrow(text);
+    EXPECT_TRUE(Contains(text, "in use by minicom, ModemManager.")) << Narrow(text);
     EXPECT_TRUE(Contains(text, std::string("\n") + kDeviceRuleCommand)) << Narrow(text);
 
     PortOpenFailure failed;
@@ -73,7 +74,7 @@ TEST(PortAccess, EachMessageSaysWhatToDo) {
               "Input/output error");
 
     // A value that looks like a placeholder is shown as it stands.
-    busy.Holder = "odd%2name";
+    busy.Holders = {"odd%2name"};
     EXPECT_TRUE(Contains(PortAccessMessage(busy, english), "in use by odd%2name."));
 }
 
@@ -88,15 +89,20 @@ TEST(PortAccess, TheRuleCommandWritesTheRuleTheInstallShips) {
     EXPECT_NE(command.find("tee /etc/udev/rules.d/60-quillon-scantool.rules"), std::string::npos);
 }
 
-TEST(PortAccess, DiagnosisNamesTheHolderOfTheRealPort) {
+TEST(PortAccess, DiagnosisNamesEveryHolderOfTheRealPort) {
     testpeer::DevDir dev;
     testpeer::PtyPeer peer(dev.path(), 2);
-    quillon::test::PortHolder holder(dev.path() + "/ttyACM2", "ModemManager");
-    ASSERT_TRUE(holder.Holding());
+    const std::string port = dev.path() + "/ttyACM2";
+    quillon::test::PortHolder second(std::filesystem::canonical(port).string(), "minicom", false);
+    quillon::test::PortHolder holder(port, "ModemManager");
+    ASSERT_TRUE(second.Holding() && holder.Holding());
     const PortOpenFailure busy = DiagnosePortOpenFailure(3, EBUSY);
     EXPECT_EQ(busy.Problem, PortProblem::Busy);
-    EXPECT_EQ(busy.Path, dev.path() + "/ttyACM2");
-    EXPECT_EQ(busy.Holder, "ModemManager");
+    EXPECT_EQ(busy.Path, port);
+    // In the order of /proc; this test process holds the pty too but is left out.
+    std::vector<std::string> names = busy.Holders;
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"ModemManager", "minicom"}));
 
     // A pty's group (tty, mode 620) cannot read it: the serial ports' group is named instead.
     const PortOpenFailure denied = DiagnosePortOpenFailure(3, EACCES);

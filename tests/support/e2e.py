@@ -110,12 +110,11 @@ class Simulator:
 class Program:
     """The program started with extra environment; its output goes to a file."""
 
-    def __init__(self, exe, env, output, cwd=None, preexec=None, argv0=None):
+    def __init__(self, exe, env, output, cwd=None, args=()):
         self.output = output
         with open(output, "wb") as out:
-            self.proc = subprocess.Popen([argv0 or exe], executable=exe, env=env, cwd=cwd,
-                                         stdout=out, stderr=subprocess.STDOUT,
-                                         preexec_fn=preexec)
+            self.proc = subprocess.Popen([exe, *args], env=env, cwd=cwd, stdout=out,
+                                         stderr=subprocess.STDOUT)
 
     def alive(self):
         return self.proc.poll() is None

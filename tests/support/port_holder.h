@@ -1,6 +1,7 @@
 #pragma once
-// A child process that holds a serial device open with its exclusive flag set, under a command
-// name of the test's choosing, as a modem-probing service does with a newly plugged port.
+// A child process that holds a serial device open (with its exclusive flag set, unless asked
+// not to), under a command name of the test's choosing, as a modem-probing service does with a
+// newly plugged port.
 #include <csignal>
 #include <fcntl.h>
 #include <string>
@@ -13,7 +14,7 @@ namespace quillon::test {
 
 class PortHolder {
 public:
-    PortHolder(const std::string& path, const std::string& name) {
+    PortHolder(const std::string& path, const std::string& name, bool exclusive = true) {
         int ready[2];
         if (pipe(ready) != 0)
             return;
@@ -23,7 +24,7 @@ public:
             close(ready[0]);
             prctl(PR_SET_NAME, name.c_str(), 0, 0, 0);
             const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-            const char held = fd >= 0 && ioctl(fd, TIOCEXCL) == 0 ? 1 : 0;
+            const char held = fd >= 0 && (!exclusive || ioctl(fd, TIOCEXCL) == 0) ? 1 : 0;
             [[maybe_unused]] const ssize_t n = write(ready[1], &held, 1);
             for (;;)
                 pause();
