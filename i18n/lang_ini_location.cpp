@@ -52,9 +52,14 @@ std::string ShippedLangIniPathFor(const std::string& exePath) {
 
 bool PrepareUserLangIni(const std::string& exePath) {
     const std::string shippedPath = ShippedLangIniPathFor(exePath);
+    if (shippedPath.empty())
+        return true;
+    // The folder in any case: with nothing to copy from, the loader starts an empty file there
+    // as it does beside an executable.
+    if (!platform::MakeUserDir(platform::ConfigDir()))
+        return false;
     std::string shippedBytes;
-    // Nothing to copy from: the loader starts an empty file as it does beside an executable.
-    if (shippedPath.empty() || !ReadBytes(shippedPath, shippedBytes))
+    if (!ReadBytes(shippedPath, shippedBytes))
         return true;
     const std::u16string fingerprint = Fingerprint(shippedBytes);
     IniFile shipped;
@@ -74,6 +79,5 @@ bool PrepareUserLangIni(const std::string& exePath) {
     IniFile copy;
     copy.Load(shipped.ContentWithValue("set", "val", language));
     const std::string content = copy.ContentWithValue("set", kShippedKey, fingerprint);
-    return platform::MakeUserDir(platform::ConfigDir()) &&
-           platform::WriteFileAtomically(userPath, content.data(), content.size()) == 0;
+    return platform::WriteFileAtomically(userPath, content.data(), content.size()) == 0;
 }

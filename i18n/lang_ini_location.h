@@ -13,6 +13,7 @@ std::string ShippedLangIniPathFor(const std::string& exePath);
 // For an installed program: writes the user's lang.ini from the shipped one when it does not
 // exist yet, and again once the shipped one has changed (a new version of the program brings new
 // texts), keeping the language the user chose.  The copy remembers which shipped file it was
-// made from in [set] shipped.  Returns false when the copy is due but cannot be written; true
-// when nothing was due or the copy was written.
+// made from in [set] shipped.  The folder is made even when nothing is shipped, so that the
+// loader can start an empty file there.  Returns false when the folder or a due copy cannot be
+// written; true otherwise.
 bool PrepareUserLangIni(const std::string& exePath);

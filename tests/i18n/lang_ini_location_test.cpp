@@ -96,9 +96,11 @@ TEST_F(LangIniLocationTest, ANewShippedFileRefreshesTheCopyButKeepsTheChosenLang
 }
 
 TEST_F(LangIniLocationTest, NoShippedFileOrNoWritableSettingsFolder) {
-    // Nothing shipped: nothing to copy; the loader later starts an empty file itself.
+    // Nothing shipped: nothing to copy, but the folder where the loader starts an empty file.
     EXPECT_TRUE(PrepareUserLangIni(installed));
     EXPECT_FALSE(fs::exists(Config()));
+    EXPECT_TRUE(fs::is_directory(scratch.path() / "config/quillon"));
+    fs::remove_all(scratch.path() / "config");
 
     Ship(u"[set]\r\nval=2\r\n");
     testutil::WriteFile(scratch.File("config"), "a file where the folder should be");
