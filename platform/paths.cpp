@@ -110,7 +110,13 @@ bool MakeUserDir(const std::string& dir) {
             break;
     }
     struct stat info {};
-    return stat(dir.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    if (stat(dir.c_str(), &info) != 0)
+        return false;
+    if (!S_ISDIR(info.st_mode)) {
+        errno = ENOTDIR;
+        return false;
+    }
+    return true;
 }
 
 std::string PrivateTempDirUnder(const std::string& base, std::string* error) {

@@ -32,7 +32,7 @@ std::string ShippedDataDirOf(const std::string& exePath);
 std::string ShippedDataDir();
 
 // Creates `dir` and its missing parents, each new folder with mode 0700 as the XDG folders want.
-// True when `dir` is a folder afterwards.
+// True when `dir` is a folder afterwards; otherwise errno says why.
 bool MakeUserDir(const std::string& dir);
 
 // The user's temporary folder with a trailing '/': $TMPDIR when set and not empty, otherwise

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -91,6 +92,7 @@ TEST_F(FileLocationsTest, MakeUserDirCreatesMissingLevelsPrivately) {
 
     std::ofstream(scratch.File("plain"), std::ios::binary) << "x";
     EXPECT_FALSE(platform::MakeUserDir(scratch.File("plain")));
+    EXPECT_EQ(errno, ENOTDIR); // what a caller tells the user
     EXPECT_FALSE(platform::MakeUserDir(scratch.File("plain/below")));
     EXPECT_FALSE(platform::MakeUserDir(""));
 }

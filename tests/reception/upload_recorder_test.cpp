@@ -230,13 +230,15 @@ TEST_F(UploadRecorderTest, AnEndAfterTheConnectionWasResetWritesNothing) {
 }
 
 TEST_F(UploadRecorderTest, FailedSaveIsReportedAndTheUploadReset) {
-    recorder.SetOutputPath(sim.ScratchDir() + "/missing/quillon.dat");
+    // A file where the folder of the upload file should be: the folder cannot be made.
+    std::ofstream(sim.ScratchDir() + "/plain") << "x";
+    recorder.SetOutputPath(sim.ScratchDir() + "/plain/quillon.dat");
     std::vector<int> reported;
     recorder.SetSaveFailedHandler([&](int error) { reported.push_back(error); });
     ASSERT_TRUE(sim.Ok("upload blocks=1 size=4 ack_timeout_ms=500"));
     ASSERT_TRUE(TickUntil([&] { return recorder.LastSaveError() != 0; }));
-    EXPECT_EQ(recorder.LastSaveError(), ENOENT);
-    EXPECT_EQ(reported, std::vector<int>{ENOENT});
+    EXPECT_EQ(recorder.LastSaveError(), ENOTDIR);
+    EXPECT_EQ(reported, std::vector<int>{ENOTDIR});
     EXPECT_EQ(state.UploadBlockCount, 0);
 }
 
