@@ -9,7 +9,9 @@ exe=$1
 artifacts=$2
 mkdir -p "$artifacts"
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/quillon-e2e-XXXXXX")
-trap 'rm -rf "$scratch"' EXIT
+# shellcheck source=../support/xvfb.sh
+source "$(dirname "$0")/../support/xvfb.sh"
+trap 'stop_xvfb; rm -rf "$scratch"' EXIT
 cp "$exe" "$scratch/quillon"
 # No ScanTool: an empty device folder and an empty device tree.
 mkdir -p "$scratch/dev" "$scratch/sys/class/tty"
@@ -45,8 +47,9 @@ echo "geometry=$geometry alive=$alive closed=$closed"
 INNER
 chmod +x "$scratch/run.sh"
 
-result=$(SCRATCH=$scratch ARTIFACTS=$artifacts \
-  xvfb-run -a -s "-screen 0 1280x1024x24" "$scratch/run.sh")
+start_xvfb
+result=$(SCRATCH=$scratch ARTIFACTS=$artifacts "$scratch/run.sh")
+stop_xvfb
 echo "$result"
 status=0
 if [[ "$result" != *"geometry=960x700"* ]]; then
