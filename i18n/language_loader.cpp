@@ -1,7 +1,7 @@
 #include "i18n/language_loader.h"
 
 #include "i18n/fonts.h"
-#include "i18n/ini_file.h"
+#include "platform/ini_file.h"
 #include "platform/paths.h"
 
 #include <array>
