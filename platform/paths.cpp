@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <pwd.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -45,6 +46,19 @@ std::string ExecutableDir() {
     if (slash == std::string::npos)
         return "./";
     return path.substr(0, slash + 1);
+}
+
+std::string ConfigDir() {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    if (config && config[0] == '/')
+        return WithSlash(config) + "quillon/";
+    const char* home = std::getenv("HOME");
+    std::string base = home && *home ? home : "";
+    if (base.empty()) {
+        const passwd* user = getpwuid(getuid());
+        base = user && user->pw_dir ? user->pw_dir : "";
+    }
+    return WithSlash(base) + ".config/quillon/";
 }
 
 std::string PrivateTempDirUnder(const std::string& base, std::string* error) {

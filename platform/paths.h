@@ -11,6 +11,10 @@ std::string ExecutablePath();
 // upload file lie there.  Falls back to "./" when the executable's path is unknown.
 std::string ExecutableDir();
 
+// The program's folder among the user's settings, with a trailing '/': $XDG_CONFIG_HOME/quillon/,
+// or ~/.config/quillon/ when that variable is unset, empty or not an absolute path.  Not created.
+std::string ConfigDir();
+
 // The user's temporary folder with a trailing '/': $TMPDIR when set and not empty, otherwise
 // /tmp/quillon-<uid>, created with mode 0700.  A folder under /tmp that is not a real directory
 // or belongs to another user is refused (a shared /tmp must never receive predictable names):
