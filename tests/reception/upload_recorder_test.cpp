@@ -217,15 +217,47 @@ TEST_F(UploadRecorderTest, AnEndAfterTheConnectionWasResetWritesNothing) {
     EXPECT_FALSE(state.UploadActive);
 }
 
-TEST_F(UploadRecorderTest, FailedSaveIsReportedAndTheUploadReset) {
+TEST_F(UploadRecorderTest, FailedSaveKeepsTheBlocksAndLeavesTheEndUnanswered) {
+    const std::string folder = sim.ScratchDir() + "/missing";
+    recorder.SetOutputPath(folder + "/quillon.dat");
+    std::vector<int> reported;
+    recorder.SetSaveFailedHandler([&](int error) { reported.push_back(error); });
+    ASSERT_TRUE(sim.Ok("upload blocks=2 size=4 ack_timeout_ms=300 retries=20"));
+    ASSERT_TRUE(TickUntil([&] { return sim.Sent(0x0304).size() >= 3; })) << DumpLog();
+
+    // The end came three times: each time the save failed, none was acknowledged, the blocks
+    // stayed, and the user was told once.
+    EXPECT_EQ(recorder.LastSaveError(), ENOENT);
+    EXPECT_EQ(reported, std::vector<int>{ENOENT});
+    EXPECT_EQ(sim.RequestCount(0x0344), 0);
+    EXPECT_EQ(state.UploadBlockCount, 2);
+
+    // Once the file can be written, the next resent end stores the upload and is answered.
+    std::filesystem::create_directory(folder);
+    ASSERT_TRUE(TickUntil([&] { return sim.RequestCount(0x0344) == 1; })) << DumpLog();
+    EXPECT_EQ(ReadFile(folder + "/quillon.dat"), ExpectedData(2, 4));
+    EXPECT_EQ(recorder.LastSaveError(), 0);
+    EXPECT_EQ(state.UploadBlockCount, 0);
+    EXPECT_EQ(reported.size(), 1u);
+}
+
+TEST_F(UploadRecorderTest, AFailedUploadGivenUpOnMakesRoomForTheNext) {
     recorder.SetOutputPath(sim.ScratchDir() + "/missing/quillon.dat");
     std::vector<int> reported;
     recorder.SetSaveFailedHandler([&](int error) { reported.push_back(error); });
-    ASSERT_TRUE(sim.Ok("upload blocks=1 size=4 ack_timeout_ms=500"));
-    ASSERT_TRUE(TickUntil([&] { return recorder.LastSaveError() != 0; }));
-    EXPECT_EQ(recorder.LastSaveError(), ENOENT);
-    EXPECT_EQ(reported, std::vector<int>{ENOENT});
-    EXPECT_EQ(state.UploadBlockCount, 0);
+    ASSERT_TRUE(sim.Ok("upload blocks=3 size=4 ack_timeout_ms=200 retries=2"));
+    ASSERT_TRUE(TickUntil([&] {
+        return sim.Command("status").find("failed") != std::string::npos;
+    })) << sim.Command("status");
+    EXPECT_EQ(state.UploadBlockCount, 3);
+
+    // The ScanTool sends a new upload without a new start exchange: it begins at block 0 and
+    // holds only its own data; its failed save is reported again.
+    ASSERT_TRUE(
+        sim.Ok("upload blocks=1 size=5 data=AABBCCDDEE now=1 ack_timeout_ms=200 retries=2"));
+    ASSERT_TRUE(TickUntil([&] { return reported.size() == 2; })) << DumpLog();
+    EXPECT_EQ(state.UploadStream, (Bytes{0xAA, 0xBB, 0xCC, 0xDD, 0xEE}));
+    EXPECT_EQ(state.UploadBlockCount, 1);
 }
 
 TEST(WriteFileAtomically, AFullDiskLeavesThePreviousFileWhole) {
