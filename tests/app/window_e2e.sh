@@ -25,7 +25,9 @@ QUILLON_DEV_DIR="$SCRATCH/dev" QUILLON_SYSFS_ROOT="$SCRATCH/sys" QUILLON_ONLINE=
 pid=$!
 geometry=""
 for _ in $(seq 1 100); do
-  geometry=$(xwininfo -name QUILLON 2>/dev/null | awk '/Width:/{w=$2} /Height:/{h=$2} END{if (w) print w "x" h}')
+  # Only once it is shown: the window exists a moment earlier with a placeholder size.
+  geometry=$(xwininfo -name QUILLON 2>/dev/null |
+    awk '/Width:/{w=$2} /Height:/{h=$2} /Map State: IsViewable/{v=1} END{if (v) print w "x" h}')
   [ -n "$geometry" ] && break
   sleep 0.1
 done

@@ -12,8 +12,9 @@ XVFB_DIR=""
 start_xvfb() {
   XVFB_DIR=$(mktemp -d "${TMPDIR:-/tmp}/quillon-xvfb-XXXXXX")
   # The number arrives on a file, not a pipe: nothing here can block on a server that dies.
-  # shellcheck disable=SC2086 # the server arguments are words on purpose
-  Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 "$@" \
+  # -noreset: a server that resets whenever its last client leaves refuses connections for a
+  # moment, which a program restarting itself runs into.
+  Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1280x1024x24 "$@" \
     3>"$XVFB_DIR/display" >"$XVFB_DIR/log" 2>&1 &
   XVFB_PID=$!
   local number=""
