@@ -5,6 +5,7 @@
 #include "core/main_state.h"
 #include "i18n/language_loader.h"
 #include "platform/ini_file.h"
+#include "tests/fuzz/fuzz_scratch.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -37,13 +38,7 @@ struct Loaded {
 };
 
 const std::string& IniPath() {
-    static const std::string path = [] {
-        std::string base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-        std::string pattern = base + "/quillon-fuzz-lang-XXXXXX";
-        if (!mkdtemp(pattern.data()))
-            std::abort();
-        return pattern + "/lang.ini";
-    }();
+    static const std::string path = MakeFuzzScratchDir("lang") + "/lang.ini";
     return path;
 }
 

@@ -18,6 +18,8 @@
 #include "core/main_state.h"
 #include "device/frame_codec.h"
 #include "reception/upload_recorder.h"
+#include "tests/fuzz/fuzz_scratch.h"
+#include "tests/support/scantool_frame.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -33,20 +35,9 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using quillon::test::ScanToolFrame;
 
 constexpr std::size_t kMaxBlockData = 2048 - 12; // the largest frame the recorder can hold
-
-// One scratch folder for the whole run, in memory where the system offers it.
-const std::string& ScratchDir() {
-    static const std::string dir = [] {
-        std::string base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-        std::string pattern = base + "/quillon-fuzz-upload-XXXXXX";
-        if (!mkdtemp(pattern.data()))
-            std::abort();
-        return pattern;
-    }();
-    return dir;
-}
 
 std::vector<std::string> FolderEntries(const std::string& dir) {
     std::vector<std::string> names;
@@ -64,20 +55,6 @@ std::vector<std::string> FolderEntries(const std::string& dir) {
 Bytes ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-Bytes DeviceFrame(std::uint16_t code, const Bytes& payload) {
-    Bytes f(payload.size() + kFrameOverhead);
-    f[0] = f[1] = '$';
-    f[2] = static_cast<std::uint8_t>(f.size());
-    f[3] = static_cast<std::uint8_t>(f.size() >> 8);
-    f[4] = static_cast<std::uint8_t>(code);
-    f[5] = static_cast<std::uint8_t>(code >> 8);
-    std::copy(payload.begin(), payload.end(), f.begin() + 6);
-    f[f.size() - 2] = 0x0D;
-    f[f.size() - 1] = 0x0A;
-    SealFrame(f.data(), static_cast<int>(f.size()));
-    return f;
 }
 
 class Input {
@@ -112,7 +89,7 @@ void Check(bool condition) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size > 4096)
         return 0;
-    const std::string& dir = ScratchDir();
+    static const std::string dir = MakeFuzzScratchDir("upload");
     const std::string uploadFile = dir + "/upload.dat";
     const std::string unwritableFile = dir + "/missing/upload.dat";
     unlink(uploadFile.c_str());
@@ -191,23 +168,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                              static_cast<std::uint8_t>(number >> 8)};
             const Bytes blockData = in.Take(in.Byte() % 48);
             payload.insert(payload.end(), blockData.begin(), blockData.end());
-            arrive(DeviceFrame(0x0204, payload));
+            arrive(ScanToolFrame(0x0204, payload));
             break;
         }
         case 3:
             switch (in.Byte() % 4) {
             case 0:
-                arrive(DeviceFrame(0x0144, {}));
+                arrive(ScanToolFrame(0x0144, {}));
                 break;
             case 1:
-                arrive(DeviceFrame(0x0304, {}));
+                arrive(ScanToolFrame(0x0304, {}));
                 break;
             case 2:
-                arrive(DeviceFrame(0x0204, in.Take(in.Byte() % 2)));
+                arrive(ScanToolFrame(0x0204, in.Take(in.Byte() % 2)));
                 break;
             default: {
                 const std::uint16_t code = static_cast<std::uint16_t>(in.Byte() | in.Byte() << 8);
-                arrive(DeviceFrame(code, in.Take(in.Byte() % 8)));
+                arrive(ScanToolFrame(code, in.Take(in.Byte() % 8)));
                 break;
             }
             }

@@ -2,6 +2,7 @@
 #include "platform/atomic_file.h"
 #include "reception/upload_recorder.h"
 #include "tests/device/scantool_fixture.h"
+#include "tests/support/scantool_frame.h"
 
 #include <chrono>
 #include <csignal>
@@ -14,6 +15,7 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using quillon::test::ScanToolFrame;
 using quillon::test::SimHarness;
 
 Bytes ReadFile(const std::string& path) {
@@ -29,21 +31,6 @@ std::string Hex(const Bytes& bytes) {
         out += digits[b & 15];
     }
     return out;
-}
-
-// A frame as the ScanTool sends it.
-Bytes DeviceFrame(std::uint16_t code, const Bytes& payload) {
-    Bytes f(payload.size() + 10);
-    f[0] = f[1] = '$';
-    f[2] = static_cast<std::uint8_t>(f.size());
-    f[3] = static_cast<std::uint8_t>(f.size() >> 8);
-    f[4] = static_cast<std::uint8_t>(code);
-    f[5] = static_cast<std::uint8_t>(code >> 8);
-    std::copy(payload.begin(), payload.end(), f.begin() + 6);
-    f[f.size() - 2] = 0x0D;
-    f[f.size() - 1] = 0x0A;
-    SealFrame(f.data(), static_cast<int>(f.size()));
-    return f;
 }
 
 class UploadRecorderTest : public ScanToolTest {
@@ -181,16 +168,16 @@ TEST_F(UploadRecorderTest, ShortBlocksEmptyEndsAndTrailingBytes) {
         // in one read with the next, which then is held and dropped by the next quiet tick.
         TickFor(std::chrono::milliseconds(300));
     };
-    send(DeviceFrame(0x0204, {}));     // 10 bytes: no room for a block number
-    send(DeviceFrame(0x0204, {0x00})); // 11 bytes: neither
+    send(ScanToolFrame(0x0204, {}));     // 10 bytes: no room for a block number
+    send(ScanToolFrame(0x0204, {0x00})); // 11 bytes: neither
     EXPECT_EQ(state.UploadBlockCount, 0);
-    send(DeviceFrame(0x0304, {})); // an end with nothing stored: acknowledged, no file
+    send(ScanToolFrame(0x0304, {})); // an end with nothing stored: acknowledged, no file
     EXPECT_FALSE(std::filesystem::exists(output));
 
     // Two frames in one read: the second is dropped unless it starts right after the first.
-    Bytes two = DeviceFrame(0x0204, {0x00, 0x00, 'A'});
+    Bytes two = ScanToolFrame(0x0204, {0x00, 0x00, 'A'});
     two.push_back('x');
-    auto next = DeviceFrame(0x0204, {0x01, 0x00, 'B'});
+    auto next = ScanToolFrame(0x0204, {0x01, 0x00, 'B'});
     two.insert(two.end(), next.begin(), next.end());
     send(two);
     EXPECT_EQ(state.UploadBlockCount, 1);
@@ -205,13 +192,13 @@ TEST_F(UploadRecorderTest, AnEndAfterTheConnectionWasResetWritesNothing) {
     state.UploadActive = true;
     const Bytes previous = {'o', 'l', 'd'};
     ASSERT_EQ(platform::WriteFileAtomically(output, previous.data(), previous.size()), 0);
-    ASSERT_TRUE(sim.Ok("print " + Hex(DeviceFrame(0x0204, {0x00, 0x00, 'A'}))));
+    ASSERT_TRUE(sim.Ok("print " + Hex(ScanToolFrame(0x0204, {0x00, 0x00, 'A'}))));
     ASSERT_TRUE(TickUntil([&] { return state.UploadBlockCount == 1; }));
 
     // The ScanTool was unplugged and found again mid-upload: offering again, and the stale
     // block must not end up in the file when an end frame comes.
     state.UploadActive = false;
-    ASSERT_TRUE(sim.Ok("print " + Hex(DeviceFrame(0x0304, {}))));
+    ASSERT_TRUE(sim.Ok("print " + Hex(ScanToolFrame(0x0304, {}))));
     ASSERT_TRUE(TickUntil([&] { return sim.RequestCount(0x0344) == 1; }));
     EXPECT_EQ(ReadFile(output), previous);
     EXPECT_FALSE(state.UploadActive);
