@@ -14,6 +14,7 @@ void FormLanguageView::SetCaption(const std::string& control, const std::u16stri
     auto* label = qobject_cast<QLabel*>(Find(control));
     if (!label)
         return;
+    label->setTextFormat(Qt::PlainText); // a translation holding "<b>" shows it as it stands
     label->setText(ToQString(text));
     // A word-wrapped label sized to its text keeps its width and takes the height of its lines.
     if (label->property("autoSize").toBool())

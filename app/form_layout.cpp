@@ -15,6 +15,8 @@
 #include <QTextEdit>
 #include <QToolButton>
 
+#include <type_traits>
+
 namespace {
 
 const QColor kWhite(255, 255, 255);
@@ -24,6 +26,9 @@ T* Place(QWidget* parent, const char* name, int left, int top, int width, int he
     auto* control = new T(parent);
     control->setObjectName(QString::fromLatin1(name));
     control->setGeometry(left, top, width, height);
+    // Captions come from lang.ini, which the user may edit: "<b>" in a translation is text.
+    if constexpr (std::is_base_of_v<QLabel, T>)
+        control->setTextFormat(Qt::PlainText);
     return control;
 }
 

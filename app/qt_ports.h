@@ -41,7 +41,9 @@ private:
 // The status caption of an operation, shown in an existing label.
 class QtStatusLabel final : public IStatusLabel {
 public:
-    explicit QtStatusLabel(QLabel* label) : label_(label) {}
+    explicit QtStatusLabel(QLabel* label) : label_(label) {
+        label_->setTextFormat(Qt::PlainText); // texts from lang.ini are never markup
+    }
     void SetCaption(const std::u16string& text) override;
     std::u16string Caption() const override;
     QLabel* Label() const { return label_; }

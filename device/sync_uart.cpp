@@ -243,3 +243,18 @@ void TSyncUart::PurgeWrite(bool /*abort: writes are synchronous, none can be pen
     if (FActive)
         port_.Purge(false, true);
 }
+
+void TSyncUart::Lock(bool acquire) {
+    const std::thread::id self = std::this_thread::get_id();
+    if (acquire) {
+        mutex_.lock();
+        lockOwner_ = self;
+        ++lockDepth_;
+        return;
+    }
+    if (lockOwner_ != self)
+        return;
+    if (--lockDepth_ == 0)
+        lockOwner_ = std::thread::id();
+    mutex_.unlock();
+}

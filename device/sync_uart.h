@@ -5,7 +5,11 @@
 #include "core/ports.h"
 #include "platform/serial_port.h"
 
+#include <atomic>
 #include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
 
 using TCommPortNumber = std::int16_t; // 0 to 256
 
@@ -124,6 +128,20 @@ public:
     void PurgeRead(bool abort);
     void PurgeWrite(bool abort);
 
+    // Waits without limit for the object's mutex when `acquire` is true, releases it otherwise.
+    // The holding thread may take it again (each take wants its release); a release by a thread
+    // that does not hold it does nothing.  The program itself never locks.
+    void Lock(bool acquire);
+
+    // The port number and line settings in the user's settings file (SettingsFilePath()):
+    // section [subKey] holds COMPort, section [subKey\COM<n>] BaudRate (the property value),
+    // Parity, DataBits (byte size - 5) and StopBits.  Save writes them all; Load takes the port
+    // number (unless keepPort) and then every setting present for that port that differs,
+    // applying it at once to an open port.  Missing or unusable entries are skipped and errors
+    // are swallowed.
+    void SaveSettings(const std::string& subKey) const;
+    void LoadSettings(const std::string& subKey, bool keepPort);
+
 private:
     bool SetCommState();
     void WaitForInput(std::uint32_t start, unsigned timeoutMs, unsigned pollMs);
@@ -140,4 +158,10 @@ private:
     std::uint32_t FBaudRate = 9600;
     platform::SerialPort port_;
     IMessagePump* pump_ = nullptr;
+    std::recursive_mutex mutex_;
+    std::atomic<std::thread::id> lockOwner_{};
+    int lockDepth_ = 0; // changed only by the holder
 };
+
+// Where SaveSettings and LoadSettings keep the settings: settings.ini in platform::ConfigDir().
+std::string SettingsFilePath();

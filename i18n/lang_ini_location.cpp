@@ -1,6 +1,6 @@
 #include "i18n/lang_ini_location.h"
 
-#include "i18n/ini_file.h"
+#include "platform/ini_file.h"
 #include "platform/atomic_file.h"
 #include "platform/paths.h"
 

@@ -1,8 +1,8 @@
 #include "i18n/language_loader.h"
 
 #include "i18n/fonts.h"
-#include "i18n/ini_file.h"
 #include "i18n/lang_ini_location.h"
+#include "platform/ini_file.h"
 #include "platform/paths.h"
 
 #include <array>

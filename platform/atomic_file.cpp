@@ -79,4 +79,18 @@ int WriteFileAtomically(const std::string& path, const void* data, std::size_t s
     return 0;
 }
 
+int WriteFileInPlace(const std::string& path, const void* data, std::size_t size) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    int error = WriteAll(fd, static_cast<const unsigned char*>(data), size);
+    if (error == 0 && ftruncate(fd, static_cast<off_t>(size)) != 0)
+        error = errno;
+    if (error == 0 && fsync(fd) != 0)
+        error = errno;
+    if (close(fd) != 0 && error == 0)
+        error = errno;
+    return error;
+}
+
 } // namespace platform

@@ -12,4 +12,9 @@ namespace platform {
 // failure `path` is untouched and no temporary file is left behind.
 int WriteFileAtomically(const std::string& path, const void* data, std::size_t size);
 
+// Rewrites the existing file `path` where it stands: writes `size` bytes over it, cuts it to that
+// length and flushes it to disk.  Not atomic; for a file whose folder refuses new files.
+// Returns 0 or the errno of the failing step.
+int WriteFileInPlace(const std::string& path, const void* data, std::size_t size);
+
 } // namespace platform

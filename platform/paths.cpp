@@ -5,6 +5,7 @@
 #include <cstring>
 #include <pwd.h>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,11 +49,23 @@ std::string ExecutablePath() {
             return {};
         if (static_cast<std::size_t>(n) < buffer.size()) {
             buffer.resize(static_cast<std::size_t>(n));
-            return buffer;
+            break;
         }
         // The link may have been cut: try again with a larger buffer.
         buffer.resize(buffer.size() * 2);
     }
+    // Once the running file has been removed or replaced (a rebuild, a package upgrade) the
+    // link reads "<path> (deleted)"; the path is still where the program lives.  A file whose
+    // name really ends that way is the running file itself.
+    constexpr std::string_view kDeleted = " (deleted)";
+    if (buffer.ends_with(kDeleted)) {
+        struct stat named {
+        }, running{};
+        if (stat(buffer.c_str(), &named) != 0 || stat("/proc/self/exe", &running) != 0 ||
+            named.st_dev != running.st_dev || named.st_ino != running.st_ino)
+            buffer.resize(buffer.size() - kDeleted.size());
+    }
+    return buffer;
 }
 
 std::string ExecutableDir() {

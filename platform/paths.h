@@ -4,7 +4,8 @@
 
 namespace platform {
 
-// Full path of the running executable (from /proc/self/exe); empty when it cannot be read.
+// Full path of the running executable (from /proc/self/exe), also after the file has been removed
+// or replaced while the program runs; empty when it cannot be read.
 std::string ExecutablePath();
 
 // Folder of the running executable with a trailing '/': lang.ini, the manual folder and the

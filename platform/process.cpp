@@ -8,7 +8,7 @@ extern char** environ;
 
 namespace platform {
 
-bool StartDetachedProcess(const std::string& path) {
+bool StartDetachedProcess(const std::string& path, const std::string& argv0) {
     if (path.empty())
         return false;
     posix_spawn_file_actions_t actions;
@@ -25,8 +25,8 @@ bool StartDetachedProcess(const std::string& path) {
     // Its own session, so that it outlives this process and its terminal.
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
 
-    std::string argv0 = path;
-    char* argv[] = {argv0.data(), nullptr};
+    std::string name = argv0.empty() ? path : argv0;
+    char* argv[] = {name.data(), nullptr};
     pid_t pid = 0;
     const int rc = ::posix_spawn(&pid, path.c_str(), &actions, &attributes, argv, environ);
     posix_spawnattr_destroy(&attributes);
@@ -35,7 +35,11 @@ bool StartDetachedProcess(const std::string& path) {
 }
 
 bool StartFreshCopyOfSelf() {
-    return StartDetachedProcess(ExecutablePath());
+    const std::string path = ExecutablePath();
+    if (!path.empty() && access(path.c_str(), X_OK) == 0)
+        return StartDetachedProcess(path);
+    // The kernel still reaches the running file through this link after its name is gone.
+    return StartDetachedProcess("/proc/self/exe", path);
 }
 
 } // namespace platform

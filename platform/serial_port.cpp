@@ -1,7 +1,8 @@
 #include "platform/serial_port.h"
 
 // The kernel's termios2 carries any rate (BOTHER); glibc's <termios.h> cannot be mixed with it,
-// so everything here goes through ioctl.
+// so everything here goes through ioctl.  Rates with a standard Bnnn code are still set by that
+// code, so that tools reading the settings the usual way (stty, tcgetattr) see the rate.
 #include <asm/termbits.h>
 #include <cerrno>
 #include <cstdlib>
@@ -36,6 +37,28 @@ int PollFor(int fd, short events, int timeoutMs) {
         if (errno != EINTR)
             return -1;
     }
+}
+
+// The standard code of a rate, or BOTHER when it has none.
+tcflag_t SpeedCode(std::uint32_t rate) {
+    struct Code {
+        std::uint32_t rate;
+        tcflag_t code;
+    };
+    static constexpr Code kCodes[] = {
+        {50, B50},           {75, B75},           {110, B110},         {134, B134},
+        {150, B150},         {200, B200},         {300, B300},         {600, B600},
+        {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
+        {9600, B9600},       {19200, B19200},     {38400, B38400},     {57600, B57600},
+        {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+        {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
+        {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
+        {3500000, B3500000}, {4000000, B4000000},
+    };
+    for (const Code& c : kCodes)
+        if (c.rate == rate)
+            return c.code;
+    return BOTHER;
 }
 
 tcflag_t SizeFlag(int dataBits) {
@@ -152,8 +175,9 @@ bool SerialPort::Configure(const SerialLineSettings& s) {
     t.c_cc[VMIN] = 0;
     t.c_cc[VTIME] = 0;
 
-    // Input speed bits left at 0 mean "same as output".
-    t.c_cflag |= BOTHER;
+    // Input speed bits left at 0 mean "same as output".  The speed fields count only with
+    // BOTHER; the kernel fills them in for a standard code.
+    t.c_cflag |= SpeedCode(s.baudRate);
     t.c_ospeed = s.baudRate;
     t.c_ispeed = s.baudRate;
     if (::ioctl(fd_, TCSETS2, &t) != 0)

@@ -63,6 +63,27 @@ int AcmIndex(std::string_view name) {
     return index;
 }
 
+// The product string as part of a friendly name: the only "(COM" in the name must be the one
+// appended for the port, so the product's own parentheses become brackets; and the whole name
+// must fit the 260-byte buffer the port finder reads it into, so a very long product is cut (at
+// a character boundary).
+std::string ProductForName(std::string product) {
+    for (char& c : product) {
+        if (c == '(')
+            c = '[';
+        else if (c == ')')
+            c = ']';
+    }
+    constexpr std::size_t kMaxProduct = 200;
+    if (product.size() > kMaxProduct) {
+        std::size_t cut = kMaxProduct;
+        while (cut > 0 && (static_cast<unsigned char>(product[cut]) & 0xC0) == 0x80)
+            --cut; // not inside a UTF-8 sequence
+        product.resize(cut);
+    }
+    return product;
+}
+
 } // namespace
 
 std::string SysfsRoot() {
@@ -139,7 +160,7 @@ bool EnumeratePortsDevices(const std::string& sysfsRoot, std::vector<PortsDevice
         PortsDevice device;
         device.Name = name;
         device.InstanceId = identity + serial;
-        device.FriendlyName = productName;
+        device.FriendlyName = ProductForName(std::move(productName));
         if (int index = AcmIndex(name); index >= 0)
             device.FriendlyName += " (COM" + std::to_string(index + 1) + ")";
         devices.push_back(std::move(device));

@@ -7,9 +7,11 @@
 namespace platform {
 
 struct PortsDevice {
-    std::string Name;         // the tty name, e.g. "ttyACM0"
-    std::string InstanceId;   // "USB\VID_0483&PID_5740\<serial>"
-    std::string FriendlyName; // "<product> (COMn)" for ttyACM<n-1>; just "<product>" otherwise
+    std::string Name;       // the tty name, e.g. "ttyACM0"
+    std::string InstanceId; // "USB\VID_0483&PID_5740\<serial>"
+    // "<product> (COMn)" for ttyACM<n-1>, just "<product>" otherwise; parentheses in the
+    // product read as brackets, so that the appended "(COMn)" is the only one.
+    std::string FriendlyName;
 };
 
 // The sysfs mount point: QUILLON_SYSFS_ROOT when set and not empty, else "/sys".

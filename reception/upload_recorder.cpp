@@ -56,32 +56,40 @@ std::uint64_t UploadRecorder::Elapsed(std::time_t now) const {
     return static_cast<std::uint64_t>(now - startTime_);
 }
 
+void UploadRecorder::Send(const std::uint8_t* frame, int length) {
+    if (send_)
+        send_(frame, length);
+    else if (state_.Uart)
+        state_.Uart->SendData(frame, length);
+}
+
 void UploadRecorder::SendUploadStart() {
     std::uint8_t frame[kFrameOverhead];
     const int length = BuildFrame(frame, kUploadStart, nullptr, 0);
-    state_.Uart->SendData(frame, length);
+    Send(frame, length);
 }
 
 void UploadRecorder::SendUploadBlockAck(std::uint8_t status) {
     std::uint8_t frame[kFrameOverhead + 1];
     const int length = BuildFrame(frame, kUploadBlockAck, &status, 1);
-    state_.Uart->SendData(frame, length);
+    Send(frame, length);
 }
 
 void UploadRecorder::SendUploadEndAck() {
     std::uint8_t frame[kFrameOverhead];
     const int length = BuildFrame(frame, kUploadEndAck, nullptr, 0);
-    state_.Uart->SendData(frame, length);
+    Send(frame, length);
 }
 
 void UploadRecorder::UartReadDebugTimerTimer() {
-    if (state_.Uart == nullptr)
+    if (!read_ && state_.Uart == nullptr)
         return;
     // One reading of the clock per tick, and the port is read before a new start request
     // leaves: every answer seen in this tick was then sent before that request, so it answers
     // the one outstanding when the tick began, and is late when that one is 3 s old.
     const std::time_t now = clock_();
-    const int got = state_.Uart->RecvData(buffer_ + held_, kBufferSize - held_);
+    const int got = read_ ? read_(buffer_ + held_, kBufferSize - held_)
+                          : state_.Uart->RecvData(buffer_ + held_, kBufferSize - held_);
     answerInTime_ = lastRequest_ == kUploadStart && Elapsed(now) < kOfferSeconds;
     if (!state_.UploadActive && Elapsed(now) >= kOfferSeconds) {
         SendUploadStart();
@@ -114,14 +122,17 @@ void UploadRecorder::Dispatch(int length) {
         if (answerInTime_ && !state_.UploadActive) {
             state_.UploadActive = true;
             lastRequest_ = 0;
-            state_.UploadBlockCount = 0;
-            state_.UploadStream.clear();
+            DropKeptUpload();
         }
         break;
     case kUploadBlock: {
         // A frame too short for a block number carries no block.
         if (!state_.UploadActive || length < kBlockHeader + 4)
             break;
+        // A block after an end whose save failed: the ScanTool gave up resending that end and
+        // sends a new upload, which must not be appended to the old one.
+        if (saveFailed_)
+            DropKeptUpload();
         const int block = buffer_[6] | buffer_[7] << 8;
         if (block == state_.UploadBlockCount) {
             SendUploadBlockAck(0);
@@ -143,14 +154,25 @@ void UploadRecorder::Dispatch(int length) {
             if (lastSaveError_ == 0)
                 lastSaveError_ = platform::WriteFileAtomically(
                     outputPath_, state_.UploadStream.data(), state_.UploadStream.size());
-            if (lastSaveError_ != 0 && onSaveFailed_)
-                onSaveFailed_(lastSaveError_);
-            state_.UploadStream.clear();
-            state_.UploadBlockCount = 0;
+            if (lastSaveError_ != 0) {
+                // Unanswered, the end comes again and the save is retried with the blocks kept;
+                // acknowledging it would make the ScanTool believe the upload stored.
+                if (!saveFailed_ && onSaveFailed_)
+                    onSaveFailed_(lastSaveError_);
+                saveFailed_ = true;
+                break;
+            }
+            DropKeptUpload();
         }
         SendUploadEndAck();
         break;
     default:
         break;
     }
+}
+
+void UploadRecorder::DropKeptUpload() {
+    state_.UploadStream.clear();
+    state_.UploadBlockCount = 0;
+    saveFailed_ = false;
 }

@@ -25,15 +25,24 @@ public:
     const std::string& OutputPath() const { return outputPath_; }
     // The calendar-second clock (default: platform::CalendarSeconds).
     void SetClock(std::function<std::time_t()> clock) { clock_ = std::move(clock); }
+    // Where frames are read from and sent to (default: the window's serial port, state.Uart).
+    using ReadFn = std::function<int(std::uint8_t* buffer, int maxLength)>;
+    using SendFn = std::function<int(const std::uint8_t* data, int length)>;
+    void SetLink(ReadFn read, SendFn send) {
+        read_ = std::move(read);
+        send_ = std::move(send);
+    }
 
     // One tick of the main window's UartReadDebugTimer.
     void UartReadDebugTimerTimer();
 
     // errno of the last failed save, 0 after a successful one.  A failed save leaves the
-    // previous file in place.
+    // previous file in place, keeps the received blocks and leaves the end frame unanswered, so
+    // that the ScanTool sends it again and the save is tried again.
     int LastSaveError() const { return lastSaveError_; }
-    // Called with the errno when a save fails, so that the window can tell the user.  It runs
-    // inside the tick: a handler that shows a modal box should defer it until the tick is done.
+    // Called with the errno when the save of an upload fails, once per upload however often its
+    // end frame comes again, so that the window can tell the user.  It runs inside the tick: a
+    // handler that shows a modal box should defer it until the tick is done.
     void SetSaveFailedHandler(std::function<void(int error)> handler) {
         onSaveFailed_ = std::move(handler);
     }
@@ -42,7 +51,9 @@ private:
     void SendUploadStart();
     void SendUploadBlockAck(std::uint8_t status);
     void SendUploadEndAck();
+    void Send(const std::uint8_t* frame, int length);
     void Dispatch(int length);
+    void DropKeptUpload();
     int MakeOutputFolder() const;
     std::uint64_t Elapsed(std::time_t now) const;
 
@@ -57,5 +68,8 @@ private:
     std::time_t startTime_ = 0;
     bool answerInTime_ = false;
     int lastSaveError_ = 0;
+    bool saveFailed_ = false; // the blocks held are an upload whose save failed
     std::function<void(int error)> onSaveFailed_;
+    ReadFn read_;
+    SendFn send_;
 };

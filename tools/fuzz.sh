@@ -22,5 +22,5 @@ for target in build-fuzz/tests/fuzz/fuzz_*; do
     echo "$name failed; reproducer in build-fuzz/artifacts/"
     exit 1
   fi
-  grep -E '^stat::number_of_executed_units' "$log" || tail -n 1 "$log"
+  grep -E '^stat::(number_of_executed_units|average_exec_per_sec)' "$log" || tail -n 1 "$log"
 done

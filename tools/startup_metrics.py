@@ -68,8 +68,9 @@ def main():
         sys.exit(f"no executable at {exe}; build first (tools/build.sh)")
     if not os.environ.get("DISPLAY") and not os.environ.get("QUILLON_METRICS_UNDER_XVFB"):
         env = dict(os.environ, QUILLON_METRICS_UNDER_XVFB="1")
-        cmd = ["xvfb-run", "-a", "-s", "-screen 0 1280x1024x24", sys.executable,
-               os.path.abspath(__file__), exe, "--runs", str(args.runs), "--idle", str(args.idle)]
+        xvfb = os.path.join(here, "..", "tests", "support", "xvfb.sh")
+        cmd = ["bash", xvfb, sys.executable, os.path.abspath(__file__), exe,
+               "--runs", str(args.runs), "--idle", str(args.idle)]
         sys.exit(subprocess.call(cmd, env=env))
 
     paints, rss = [], []

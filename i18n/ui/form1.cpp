@@ -68,6 +68,7 @@ QFont Face(const char* face, int pixelSize) {
 
 // White text (the system window colour) on whatever lies beneath.
 void MakeTransparentCaption(QLabel* label, const QFont& font) {
+    label->setTextFormat(Qt::PlainText); // texts from lang.ini are never markup
     label->setFont(font);
     label->setAlignment(Qt::AlignCenter);
     label->setAttribute(Qt::WA_TranslucentBackground);

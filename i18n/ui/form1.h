@@ -3,7 +3,7 @@
 // modally by the main window's settings button.  Confirming another language stores it in
 // lang.ini and asks for a restart; the main window does the closing and the program entry the
 // restart.
-#include "i18n/ini_file.h"
+#include "platform/ini_file.h"
 
 #include <QDialog>
 #include <QImage>

@@ -243,6 +243,17 @@ TEST_F(FormMainTest, LongCaptionsStayWhole) {
     EXPECT_GT(tab->height(), 27);
 }
 
+TEST_F(FormMainTest, CaptionsFromLangIniAreShownAsTheyStand) {
+    auto form = MakeForm("[set]\r\nval=2\r\n[en]\r\nLabelPrint=<b>Print</b>\r\n"
+                         "LabelStatus=a &lt; b\r\nLabelInternetDisconnected=<i>off</i>\r\n");
+    EXPECT_EQ(Text(form->Control("Label_Print")), "<b>Print</b>");
+    EXPECT_EQ(Text(form->Control("Label_Status")), "a &lt; b");
+    EXPECT_EQ(Text(form->Control("Label_InternetConnected")), "<i>off</i>");
+    // Every label of the window, also those that show status and progress texts later.
+    for (const QLabel* label : form->findChildren<QLabel*>())
+        EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->objectName().toStdString();
+}
+
 TEST_F(FormMainTest, TabSwitchRedrawsLooksShowsThePageAndSwitchesTimers) {
     auto form = MakeForm();
     QTest::mouseClick(form->Control("TabImgBtn1"), Qt::LeftButton);

@@ -9,7 +9,9 @@ ini=$2
 artifacts=$3
 mkdir -p "$artifacts"
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/quillon-restart-XXXXXX")
-trap 'rm -rf "$scratch"' EXIT
+# shellcheck source=../support/xvfb.sh
+source "$(dirname "$0")/../support/xvfb.sh"
+trap 'stop_xvfb; rm -rf "$scratch"' EXIT
 cp "$exe" "$scratch/quillon"
 cp "$ini" "$scratch/lang.ini"
 chmod u+w "$scratch/lang.ini"
@@ -52,8 +54,9 @@ kill "$second"
 INNER
 chmod +x "$scratch/run.sh"
 
-result=$(SCRATCH=$scratch ARTIFACTS=$artifacts \
-  xvfb-run -a -s "-screen 0 1280x1024x24" "$scratch/run.sh")
+start_xvfb
+result=$(SCRATCH=$scratch ARTIFACTS=$artifacts "$scratch/run.sh")
+stop_xvfb
 echo "$result"
 status=0
 [[ "$result" == *"first-exit=0"* ]] || { echo "FAIL: the first copy did not end with 0"; status=1; }

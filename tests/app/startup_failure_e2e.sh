@@ -14,7 +14,9 @@ fi
 mkdir -p "$artifacts"
 # Under /tmp, not $TMPDIR: the unprivileged user must be able to reach it.
 scratch=$(mktemp -d /tmp/quillon-readonly-XXXXXX)
-trap 'rm -rf "$scratch"' EXIT
+# shellcheck source=../support/xvfb.sh
+source "$(dirname "$0")/../support/xvfb.sh"
+trap 'stop_xvfb; rm -rf "$scratch"' EXIT
 cp "$exe" "$scratch/quillon"
 mkdir -p "$scratch/dev" "$scratch/sys/class/tty" "$scratch/home"
 chmod 755 "$scratch" "$scratch/quillon"
@@ -50,9 +52,10 @@ if kill -0 "$pid" 2>/dev/null; then echo "still-running"; kill "$pid"; else wait
 INNER
 chmod 755 "$scratch/run.sh"
 
-# -ac: the unprivileged program may use the virtual display without the root-owned cookie.
-result=$(SCRATCH=$scratch ARTIFACTS=$artifacts \
-  xvfb-run -a -s "-ac -screen 0 1280x1024x24" "$scratch/run.sh")
+# -ac: the unprivileged program may use the virtual display whatever its access rules.
+start_xvfb -ac
+result=$(SCRATCH=$scratch ARTIFACTS=$artifacts "$scratch/run.sh")
+stop_xvfb
 echo "$result"
 status=0
 [[ "$result" == *"box=yes main=0"* ]] || { echo "FAIL: expected the message box and no main window"; status=1; }

@@ -9,7 +9,9 @@ exe=$1
 artifacts=$2
 mkdir -p "$artifacts"
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/quillon-e2e-XXXXXX")
-trap 'rm -rf "$scratch"' EXIT
+# shellcheck source=../support/xvfb.sh
+source "$(dirname "$0")/../support/xvfb.sh"
+trap 'stop_xvfb; rm -rf "$scratch"' EXIT
 cp "$exe" "$scratch/quillon"
 # No ScanTool: an empty device folder and an empty device tree.
 mkdir -p "$scratch/dev" "$scratch/sys/class/tty"
@@ -23,7 +25,9 @@ QUILLON_DEV_DIR="$SCRATCH/dev" QUILLON_SYSFS_ROOT="$SCRATCH/sys" QUILLON_ONLINE=
 pid=$!
 geometry=""
 for _ in $(seq 1 100); do
-  geometry=$(xwininfo -name QUILLON 2>/dev/null | awk '/Width:/{w=$2} /Height:/{h=$2} END{if (w) print w "x" h}')
+  # Only once it is shown: the window exists a moment earlier with a placeholder size.
+  geometry=$(xwininfo -name QUILLON 2>/dev/null |
+    awk '/Width:/{w=$2} /Height:/{h=$2} /Map State: IsViewable/{v=1} END{if (v) print w "x" h}')
   [ -n "$geometry" ] && break
   sleep 0.1
 done
@@ -45,8 +49,9 @@ echo "geometry=$geometry alive=$alive closed=$closed"
 INNER
 chmod +x "$scratch/run.sh"
 
-result=$(SCRATCH=$scratch ARTIFACTS=$artifacts \
-  xvfb-run -a -s "-screen 0 1280x1024x24" "$scratch/run.sh")
+start_xvfb
+result=$(SCRATCH=$scratch ARTIFACTS=$artifacts "$scratch/run.sh")
+stop_xvfb
 echo "$result"
 status=0
 if [[ "$result" != *"geometry=960x700"* ]]; then

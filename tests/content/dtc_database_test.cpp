@@ -208,6 +208,16 @@ TEST_F(ShippedDatabase, WellKnownCodesReadAsTheirMeaning) {
         {u"U0100", u"Lost communication with ECM/PCM A"},
         {u"U0415", u"Invalid data received from anti-lock brake system (ABS) control module"},
         {u"U0003", u"High speed CAN communication bus (+) open"},
+        {u"P02F2", u"Cylinder 5 injector circuit range/performance"},
+        {u"P066D", u"Cylinder 2 glow plug control circuit high"},
+        {u"P0A63", u"Drive motor A phase W current"},
+        {u"P0B9C", u"Hybrid battery voltage sense T circuit low"},
+        {u"P0BF3", u"Drive motor B phase U current sensor circuit low"},
+        {u"P20BB", u"Reductant heater A control circuit low"},
+        {u"C0034", u"Right front wheel speed sensor"},
+        // Invalid data from a later module lies 301 above its lost communication code.
+        {u"U0447", u"Invalid data received from gateway A"},
+        {u"U0433", u"Invalid data received from cruise control front distance range sensor"},
     };
     for (const auto& [code, description] : known)
         EXPECT_EQ(byCode[code], description) << Utf8(code);

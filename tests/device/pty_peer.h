@@ -136,6 +136,9 @@ public:
         return t;
     }
 
+    // The master side, for reading the slave's settings with other interfaces.
+    int MasterFd() const { return master_; }
+
     // Answers every `requestSize` bytes received with the next of `replies` (round robin),
     // as soon as the request is complete.
     void StartResponder(std::size_t requestSize, std::vector<Bytes> replies) {

@@ -82,6 +82,32 @@ TEST(FindUsbComPort, FindsTheScanToolInATree) {
     EXPECT_EQ(FindUsbComPortIn(sys.Root(), kPid, kVid), 0);
 }
 
+TEST(FindUsbComPort, TheProductStringCannotHideThePort) {
+    const struct {
+        const char* what;
+        std::string product;
+        std::string friendlyName;
+    } cases[] = {
+        {"plain", "ScanTool", "ScanTool (COM4)"},
+        {"(COM in the product", "Bridge (COM9)", "Bridge [COM9] (COM4)"},
+        {"lower-case (com in the product", "x (com7) y", "x [com7] y (COM4)"},
+        {"a product longer than the name's buffer", std::string(300, 'p'),
+         std::string(200, 'p') + " (COM4)"},
+        {"cut at a character boundary", std::string(199, 'p') + "\u00e9\u00e9",
+         std::string(199, 'p') + " (COM4)"},
+    };
+    for (const auto& c : cases) {
+        FakeSysfs sys;
+        sys.AddUsbTty("ttyACM3", "0483", "5740", "0001", c.product);
+        std::vector<PortsDevice> devices;
+        int error = 0;
+        ASSERT_TRUE(platform::EnumeratePortsDevices(sys.Root(), devices, error));
+        ASSERT_EQ(devices.size(), 1u);
+        EXPECT_EQ(devices[0].FriendlyName, c.friendlyName) << c.what;
+        EXPECT_EQ(FindUsbComPortIn(sys.Root(), kPid, kVid), 4) << c.what;
+    }
+}
+
 TEST(FindUsbComPort, ReadsTheEnvironmentRoot) {
     FakeSysfs sys;
     sys.AddUsbTty("ttyACM4", "0483", "5740");

@@ -1,6 +1,6 @@
 // Any bytes as lang.ini: reading every kind of key and rewriting [set] val must not crash, and a
 // rewritten file must read back the written value.
-#include "i18n/ini_file.h"
+#include "platform/ini_file.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -88,6 +88,18 @@ TEST_F(Form1Test, ShowsTheStoredLanguageWithItsTexts) {
     EXPECT_EQ(dialog.RadioButton(1)->palette().color(QPalette::Window), QColor(22, 76, 140));
 }
 
+TEST_F(Form1Test, CaptionsAreShownAsTheyStand) {
+    Open(Utf16File(u"[set]\r\nval=2\r\n[en]\r\nConfirmButton=<b>OK</b>\r\n"
+                   u"LanguageSettings=a &amp; b\r\n"));
+    EXPECT_EQ(Caption("Label_Confirm"), "<b>OK</b>");
+    EXPECT_EQ(Caption("Label_LanguageSettings"), "a &amp; b");
+    for (const QLabel* label : form->findChildren<QLabel*>()) {
+        if (!label->text().isEmpty()) {
+            EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->objectName().toStdString();
+        }
+    }
+}
+
 TEST_F(Form1Test, TitleFaceIsSerifOnlyForChinese) {
     const struct {
         std::u16string val;

@@ -2,9 +2,9 @@
 // installed faces that stand in for the layout's fonts.  English is the program's own text and
 // is left as it stands.
 #include "i18n/fonts.h"
-#include "i18n/ini_file.h"
 #include "i18n/language_keys.h"
 #include "i18n/ui/font_substitutions.h"
+#include "platform/ini_file.h"
 #include "tests/i18n/ini_test_util.h"
 
 #include <QFont>

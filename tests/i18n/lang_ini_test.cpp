@@ -1,8 +1,8 @@
 // The lang.ini that ships with the program: every key in every language section, English equal to
 // the built-in defaults, nothing that the reader would change.
 #include "core/string_table.h"
-#include "i18n/ini_file.h"
 #include "i18n/language_keys.h"
+#include "platform/ini_file.h"
 #include "tests/i18n/ini_test_util.h"
 
 #include <gtest/gtest.h>

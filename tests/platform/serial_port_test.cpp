@@ -1,6 +1,7 @@
 #include "platform/serial_port.h"
 
 #include "tests/device/pty_peer.h"
+#include "tests/platform/plain_termios.h"
 
 #include <gtest/gtest.h>
 
@@ -86,6 +87,29 @@ TEST_F(SerialPortTest, ConfigureSetsRateAndFramingAndRejectsNonsense) {
     EXPECT_FALSE(port.Configure(zeroRate));
     EXPECT_FALSE(port.Configure(nineBits));
     EXPECT_EQ(port.Speed(), 115200u); // unchanged
+}
+
+TEST_F(SerialPortTest, StandardRatesAreVisibleToPlainTermios) {
+    // The port object's rate table: a rate with a standard code must be read back as that code
+    // by tools that know nothing of custom rates; the others can only be custom.
+    const struct {
+        std::uint32_t rate;
+        long code;
+    } cases[] = {
+        {110, B110},       {300, B300},     {600, B600},       {1200, B1200},    {2400, B2400},
+        {4800, B4800},     {9600, B9600},   {14400, BOTHER},   {19200, B19200},  {38400, B38400},
+        {56000, BOTHER},   {57600, B57600}, {115200, B115200}, {128000, BOTHER}, {256000, BOTHER},
+        {230400, B230400}, {15, BOTHER},
+    };
+    SerialPort port;
+    ASSERT_TRUE(port.Open(path));
+    for (const auto& c : cases) {
+        platform::SerialLineSettings s;
+        s.baudRate = c.rate;
+        ASSERT_TRUE(port.Configure(s)) << c.rate;
+        EXPECT_EQ(plain_termios::OutputSpeedCode(peer.MasterFd()), c.code) << c.rate;
+        EXPECT_EQ(port.Speed(), c.rate); // the exact rate either way
+    }
 }
 
 TEST_F(SerialPortTest, ModemLinesAreRefusedByAPseudoTerminalWithoutHarm) {

@@ -2,6 +2,7 @@
 #include "platform/atomic_file.h"
 #include "reception/upload_recorder.h"
 #include "tests/device/scantool_fixture.h"
+#include "tests/support/scantool_frame.h"
 
 #include <chrono>
 #include <csignal>
@@ -15,6 +16,7 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using quillon::test::ScanToolFrame;
 using quillon::test::SimHarness;
 
 Bytes ReadFile(const std::string& path) {
@@ -30,21 +32,6 @@ std::string Hex(const Bytes& bytes) {
         out += digits[b & 15];
     }
     return out;
-}
-
-// A frame as the ScanTool sends it.
-Bytes DeviceFrame(std::uint16_t code, const Bytes& payload) {
-    Bytes f(payload.size() + 10);
-    f[0] = f[1] = '$';
-    f[2] = static_cast<std::uint8_t>(f.size());
-    f[3] = static_cast<std::uint8_t>(f.size() >> 8);
-    f[4] = static_cast<std::uint8_t>(code);
-    f[5] = static_cast<std::uint8_t>(code >> 8);
-    std::copy(payload.begin(), payload.end(), f.begin() + 6);
-    f[f.size() - 2] = 0x0D;
-    f[f.size() - 1] = 0x0A;
-    SealFrame(f.data(), static_cast<int>(f.size()));
-    return f;
 }
 
 class UploadRecorderTest : public ScanToolTest {
@@ -193,16 +180,16 @@ TEST_F(UploadRecorderTest, ShortBlocksEmptyEndsAndTrailingBytes) {
         // in one read with the next, which then is held and dropped by the next quiet tick.
         TickFor(std::chrono::milliseconds(300));
     };
-    send(DeviceFrame(0x0204, {}));     // 10 bytes: no room for a block number
-    send(DeviceFrame(0x0204, {0x00})); // 11 bytes: neither
+    send(ScanToolFrame(0x0204, {}));     // 10 bytes: no room for a block number
+    send(ScanToolFrame(0x0204, {0x00})); // 11 bytes: neither
     EXPECT_EQ(state.UploadBlockCount, 0);
-    send(DeviceFrame(0x0304, {})); // an end with nothing stored: acknowledged, no file
+    send(ScanToolFrame(0x0304, {})); // an end with nothing stored: acknowledged, no file
     EXPECT_FALSE(std::filesystem::exists(output));
 
     // Two frames in one read: the second is dropped unless it starts right after the first.
-    Bytes two = DeviceFrame(0x0204, {0x00, 0x00, 'A'});
+    Bytes two = ScanToolFrame(0x0204, {0x00, 0x00, 'A'});
     two.push_back('x');
-    auto next = DeviceFrame(0x0204, {0x01, 0x00, 'B'});
+    auto next = ScanToolFrame(0x0204, {0x01, 0x00, 'B'});
     two.insert(two.end(), next.begin(), next.end());
     send(two);
     EXPECT_EQ(state.UploadBlockCount, 1);
@@ -217,29 +204,63 @@ TEST_F(UploadRecorderTest, AnEndAfterTheConnectionWasResetWritesNothing) {
     state.UploadActive = true;
     const Bytes previous = {'o', 'l', 'd'};
     ASSERT_EQ(platform::WriteFileAtomically(output, previous.data(), previous.size()), 0);
-    ASSERT_TRUE(sim.Ok("print " + Hex(DeviceFrame(0x0204, {0x00, 0x00, 'A'}))));
+    ASSERT_TRUE(sim.Ok("print " + Hex(ScanToolFrame(0x0204, {0x00, 0x00, 'A'}))));
     ASSERT_TRUE(TickUntil([&] { return state.UploadBlockCount == 1; }));
 
     // The ScanTool was unplugged and found again mid-upload: offering again, and the stale
     // block must not end up in the file when an end frame comes.
     state.UploadActive = false;
-    ASSERT_TRUE(sim.Ok("print " + Hex(DeviceFrame(0x0304, {}))));
+    ASSERT_TRUE(sim.Ok("print " + Hex(ScanToolFrame(0x0304, {}))));
     ASSERT_TRUE(TickUntil([&] { return sim.RequestCount(0x0344) == 1; }));
     EXPECT_EQ(ReadFile(output), previous);
     EXPECT_FALSE(state.UploadActive);
 }
 
-TEST_F(UploadRecorderTest, FailedSaveIsReportedAndTheUploadReset) {
+TEST_F(UploadRecorderTest, FailedSaveKeepsTheBlocksAndLeavesTheEndUnanswered) {
     // A file where the folder of the upload file should be: the folder cannot be made.
-    std::ofstream(sim.ScratchDir() + "/plain") << "x";
-    recorder.SetOutputPath(sim.ScratchDir() + "/plain/quillon.dat");
+    const std::string folder = sim.ScratchDir() + "/blocked";
+    std::ofstream(folder) << "x";
+    recorder.SetOutputPath(folder + "/quillon.dat");
     std::vector<int> reported;
     recorder.SetSaveFailedHandler([&](int error) { reported.push_back(error); });
-    ASSERT_TRUE(sim.Ok("upload blocks=1 size=4 ack_timeout_ms=500"));
-    ASSERT_TRUE(TickUntil([&] { return recorder.LastSaveError() != 0; }));
+    ASSERT_TRUE(sim.Ok("upload blocks=2 size=4 ack_timeout_ms=300 retries=20"));
+    ASSERT_TRUE(TickUntil([&] { return sim.Sent(0x0304).size() >= 3; })) << DumpLog();
+
+    // The end came three times: each time the save failed, none was acknowledged, the blocks
+    // stayed, and the user was told once.
     EXPECT_EQ(recorder.LastSaveError(), ENOTDIR);
     EXPECT_EQ(reported, std::vector<int>{ENOTDIR});
+    EXPECT_EQ(sim.RequestCount(0x0344), 0);
+    EXPECT_EQ(state.UploadBlockCount, 2);
+
+    // Once the file can be written, the next resent end stores the upload and is answered
+    // (the recorder makes the missing folder).
+    std::filesystem::remove(folder);
+    ASSERT_TRUE(TickUntil([&] { return sim.RequestCount(0x0344) == 1; })) << DumpLog();
+    EXPECT_EQ(ReadFile(folder + "/quillon.dat"), ExpectedData(2, 4));
+    EXPECT_EQ(recorder.LastSaveError(), 0);
     EXPECT_EQ(state.UploadBlockCount, 0);
+    EXPECT_EQ(reported.size(), 1u);
+}
+
+TEST_F(UploadRecorderTest, AFailedUploadGivenUpOnMakesRoomForTheNext) {
+    std::ofstream(sim.ScratchDir() + "/blocked") << "x";
+    recorder.SetOutputPath(sim.ScratchDir() + "/blocked/quillon.dat");
+    std::vector<int> reported;
+    recorder.SetSaveFailedHandler([&](int error) { reported.push_back(error); });
+    ASSERT_TRUE(sim.Ok("upload blocks=3 size=4 ack_timeout_ms=200 retries=2"));
+    ASSERT_TRUE(TickUntil([&] {
+        return sim.Command("status").find("failed") != std::string::npos;
+    })) << sim.Command("status");
+    EXPECT_EQ(state.UploadBlockCount, 3);
+
+    // The ScanTool sends a new upload without a new start exchange: it begins at block 0 and
+    // holds only its own data; its failed save is reported again.
+    ASSERT_TRUE(
+        sim.Ok("upload blocks=1 size=5 data=AABBCCDDEE now=1 ack_timeout_ms=200 retries=2"));
+    ASSERT_TRUE(TickUntil([&] { return reported.size() == 2; })) << DumpLog();
+    EXPECT_EQ(state.UploadStream, (Bytes{0xAA, 0xBB, 0xCC, 0xDD, 0xEE}));
+    EXPECT_EQ(state.UploadBlockCount, 1);
 }
 
 TEST(WriteFileAtomically, AFullDiskLeavesThePreviousFileWhole) {

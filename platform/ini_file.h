@@ -7,7 +7,8 @@
 // - blanks around a value dropped, a value wholly enclosed in single or double quotation marks
 //   loses them; an absent key gives the default, a present empty key an empty text;
 // - at most kIniMaxValueLength characters of a value are used.
-// Writing keeps the file's encoding and every other byte, and replaces the file atomically.
+// Writing keeps the file's encoding and every other byte, and replaces the file atomically (or,
+// when its folder refuses new files, rewrites it in place).
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +18,10 @@ inline constexpr std::size_t kIniMaxValueLength = 2047;
 // The six bytes of a new, empty file: the UTF-16 LE byte-order mark and one empty line.
 inline constexpr std::string_view kEmptyUtf16IniFile{"\xFF\xFE\x0D\x00\x0A\x00", 6};
 
+// The three bytes of a new, empty UTF-8 file: its byte-order mark, which keeps it UTF-8 when
+// written to.
+inline constexpr std::string_view kEmptyUtf8IniFile{"\xEF\xBB\xBF", 3};
+
 enum class IniEncoding { Utf16Le, Utf8WithMark, EightBit };
 
 class IniFile {
@@ -25,6 +30,10 @@ public:
     // "Cannot create file <path>" in `error` when it must be created and cannot be.  A file that
     // exists but cannot be read gives every key its default.
     bool Open(const std::string& path, std::string* error);
+
+    // Reads `path` when it exists, without creating it; returns whether it was read.  Either way
+    // WriteString then writes to `path`.
+    bool OpenExisting(const std::string& path);
 
     // Uses `bytes` as the file's content (no file behind it; WriteString then fails).
     void Load(std::string bytes);
@@ -42,7 +51,8 @@ public:
     // Sets section/key to `value` in the file on disk: the file is read again, the first matching
     // key line is replaced (or a key line added at the end of the section, or the section added at
     // the end of the file), and the result written to a temporary file in the same folder that
-    // then replaces the original.  A read-only file is not replaced.  Returns false with
+    // then replaces the original; when the folder refuses the temporary file, the file is
+    // rewritten in place.  A read-only file is not replaced.  Returns false with
     // "Unable to write to <path>" in `error` on failure; the file is then unchanged.  The
     // in-memory content follows a successful write.
     bool WriteString(std::string_view section, std::string_view key, std::u16string_view value,

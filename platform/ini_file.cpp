@@ -1,4 +1,4 @@
-#include "i18n/ini_file.h"
+#include "platform/ini_file.h"
 
 #include "platform/atomic_file.h"
 #include "platform/text_codec.h"
@@ -123,14 +123,21 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
-// Replaces `target` with `bytes` atomically.  A read-only file stays as it is, also for a user
-// whom the system would let write it.
-bool ReplaceFileAtomically(const std::string& target, std::string_view bytes) {
+// Replaces `target` with `bytes`, atomically where the folder allows it.  A read-only file stays
+// as it is, also for a user whom the system would let write it.
+bool ReplaceFile(const std::string& target, std::string_view bytes) {
     struct stat info {};
-    if (stat(target.c_str(), &info) == 0 &&
-        (access(target.c_str(), W_OK) != 0 || (info.st_mode & 0222) == 0))
+    const bool exists = stat(target.c_str(), &info) == 0;
+    if (exists && (access(target.c_str(), W_OK) != 0 || (info.st_mode & 0222) == 0))
         return false;
-    return platform::WriteFileAtomically(target, bytes.data(), bytes.size()) == 0;
+    const int error = platform::WriteFileAtomically(target, bytes.data(), bytes.size());
+    if (error == 0)
+        return true;
+    // A file the user may write in a folder the user may not (an administrator's setup): no
+    // temporary file can be made beside it, so it is rewritten where it stands.
+    if (exists && (error == EACCES || error == EPERM))
+        return platform::WriteFileInPlace(target, bytes.data(), bytes.size()) == 0;
+    return false;
 }
 
 } // namespace
@@ -162,6 +169,16 @@ bool IniFile::Open(const std::string& path, std::string* error) {
         bytes_.clear();
     Parse();
     return true;
+}
+
+bool IniFile::OpenExisting(const std::string& path) {
+    path_ = path;
+    bytes_.clear();
+    const bool read = ReadWholeFile(path, bytes_);
+    if (!read)
+        bytes_.clear();
+    Parse();
+    return read;
 }
 
 void IniFile::Load(std::string bytes) {
@@ -385,7 +402,7 @@ bool IniFile::WriteString(std::string_view section, std::string_view key, std::u
     }
     current.Load(std::move(onDisk));
     const std::string updated = current.ContentWithValue(section, key, value);
-    if (!ReplaceFileAtomically(target, updated))
+    if (!ReplaceFile(target, updated))
         return fail();
     bytes_ = updated;
     Parse();

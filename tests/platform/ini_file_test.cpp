@@ -1,9 +1,11 @@
-#include "i18n/ini_file.h"
+#include "platform/ini_file.h"
 
 #include "tests/i18n/ini_test_util.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using testutil::ReadFile;
 using testutil::ScratchDir;
@@ -227,6 +229,40 @@ TEST(IniFileWrite, ReadOnlyFileIsRefusedAndLeftUnchanged) {
     EXPECT_EQ(error, "Unable to write to " + path);
     EXPECT_EQ(ReadFile(path), before);
     EXPECT_EQ(ini.ReadInteger("set", "val", 2), 2);
+}
+
+TEST(IniFileWrite, AWritableFileInAFolderThatIsNotIsRewrittenInPlace) {
+    // Under /tmp, so that the unprivileged user below can reach it.
+    char pattern[] = "/tmp/quillon-ini-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string dir = pattern;
+    const std::string path = dir + "/lang.ini";
+    WriteFile(path, Utf16File(u"[set]\r\nval=2\r\n"));
+    chmod(path.c_str(), 0666);
+    chmod(dir.c_str(), 0555);
+    struct stat before {};
+    stat(path.c_str(), &before);
+
+    // Root may write into any folder: the writer then runs as "nobody".
+    const pid_t child = fork();
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(2);
+        IniFile ini;
+        _exit(ini.Open(path, nullptr) && ini.WriteString("set", "val", u"6", nullptr) ? 0 : 1);
+    }
+    int status = -1;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(ReadFile(path), Utf16File(u"[set]\r\nval=6\r\n"));
+    struct stat after {};
+    stat(path.c_str(), &after);
+    EXPECT_EQ(after.st_ino, before.st_ino); // the same file, not a replacement
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir),
+                            std::filesystem::directory_iterator()),
+              1);
+    chmod(dir.c_str(), 0755);
+    std::filesystem::remove_all(dir);
 }
 
 TEST(IniFileWrite, ThroughASymbolicLinkTheTargetChanges) {
