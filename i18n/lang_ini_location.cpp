@@ -1,7 +1,7 @@
 #include "i18n/lang_ini_location.h"
 
-#include "platform/ini_file.h"
 #include "platform/atomic_file.h"
+#include "platform/ini_file.h"
 #include "platform/paths.h"
 
 #include <cstdint>

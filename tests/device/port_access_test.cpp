@@ -2,8 +2,8 @@
 // language, and when it is told and the port tried again.
 #include "device/port_access.h"
 #include "device/port_access_watch.h"
-#include "platform/ini_file.h"
 #include "i18n/language_keys.h"
+#include "platform/ini_file.h"
 #include "tests/device/pty_peer.h"
 #include "tests/support/port_holder.h"
 

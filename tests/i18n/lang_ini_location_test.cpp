@@ -1,7 +1,7 @@
 // lang.ini of a program run in place and of an installed one, and the user's copy of the
 // shipped file.
-#include "platform/ini_file.h"
 #include "i18n/lang_ini_location.h"
+#include "platform/ini_file.h"
 #include "tests/i18n/ini_test_util.h"
 #include "tests/support/scoped_env.h"
 
