@@ -91,13 +91,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     static const std::string dir = MakeFuzzScratchDir("upload");
     const std::string uploadFile = dir + "/upload.dat";
-    // Under a plain file: its folder can be neither found nor made.
-    static const bool blocked = [] {
-        std::ofstream(dir + "/blocked") << "x";
-        return true;
+    // Under a plain file (in a folder of its own): its folder can be neither found nor made.
+    static const std::string blocked = [] {
+        const std::string file = MakeFuzzScratchDir("upload-blocked") + "/blocked";
+        std::ofstream(file) << "x";
+        return file;
     }();
-    (void)blocked;
-    const std::string unwritableFile = dir + "/blocked/upload.dat";
+    const std::string unwritableFile = blocked + "/upload.dat";
     unlink(uploadFile.c_str());
 
     MainState state;
