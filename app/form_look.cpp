@@ -2,11 +2,15 @@
 
 #include "i18n/fonts.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPalette>
+#include <QStyle>
+#include <QVariant>
 #include <QWidget>
 
 QFont PixelFont(int pixels, const QString& face) {
@@ -54,4 +58,45 @@ void FitCaption(QLabel* label) {
     }
     if (font != label->font())
         label->setFont(font);
+}
+
+namespace {
+
+constexpr int kSmallestPixels = 9;
+
+int LayoutPixels(const QLabel* label) {
+    const QVariant stored = label->property("layoutPixels");
+    return stored.isValid() ? stored.toInt() : QFontInfo(label->font()).pixelSize();
+}
+
+} // namespace
+
+void FitCaptionOnPlate(QLabel* label, const QRect& plate, const QRect& textArea) {
+    const int room = std::min(textArea.width(), label->width());
+    QFont font = label->font();
+    int pixels = LayoutPixels(label);
+    font.setPixelSize(pixels);
+    while (pixels > kSmallestPixels && QFontMetrics(font).horizontalAdvance(label->text()) > room) {
+        --pixels;
+        font.setPixelSize(pixels);
+    }
+    if (font != label->font())
+        label->setFont(font);
+
+    // The text is centred in the label.
+    const int textWidth = QFontMetrics(font).horizontalAdvance(label->text());
+    const int inset = (label->width() - textWidth) / 2;
+    int left = label->x();
+    if (left + inset < textArea.left() || left + inset + textWidth - 1 > textArea.right())
+        left = textArea.left() + (textArea.width() - textWidth) / 2 - inset;
+    const int top = plate.top() + (plate.height() - label->height()) / 2;
+    label->move(left, top);
+}
+
+QRect CaptionTextRect(const QLabel* label) {
+    const QFontMetrics metrics(label->font());
+    const QRect inside = QStyle::alignedRect(
+        label->layoutDirection(), label->alignment(),
+        QSize(metrics.horizontalAdvance(label->text()), metrics.height()), label->contentsRect());
+    return inside.translated(label->pos());
 }
