@@ -1,8 +1,8 @@
 // The window's side of the firmware upgrade: the connectivity indicator's controls and timers,
 // the Local Upgrade page, and the captions on the check button and the third tab.
+#include "app/form_language_view.h"
 #include "app/form_look.h"
 #include "app/form_main.h"
-#include "app/form_language_view.h"
 #include "app/local_upgrade_page.h"
 #include "app/qt_ports.h"
 #include "i18n/language_loader.h"

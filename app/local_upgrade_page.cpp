@@ -101,8 +101,8 @@ void LocalUpgradePage::CreateControls() {
 
     for (int row = 1; row <= 3; ++row) {
         const int top = kRowTop + (row - 1) * kRowPitch;
-        auto* group = Place<QGroupBox>(sheet_, Numbered("GroupBox", row), kRowLeft, top,
-                                       kRowWidth, kRowHeight);
+        auto* group = Place<QGroupBox>(sheet_, Numbered("GroupBox", row), kRowLeft, top, kRowWidth,
+                                       kRowHeight);
         group->setTitle(QString::fromLatin1(kRowCaptions[row - 1]));
         group->setFont(PixelFont(16));
         auto* edit = Place<QLineEdit>(group, Numbered("Edit_UpgradePath", row), 16, 30, 372, 30);
@@ -126,8 +126,10 @@ void LocalUpgradePage::CreateControls() {
         status->setText(QStringLiteral("Upgrading......"));
         status->hide();
 
-        connect(select, &QPushButton::clicked, this, [this, row] { Button_UpgradeSelectClick(row); });
-        connect(update, &QPushButton::clicked, this, [this, row] { Button_LocalUpgradeClick(row); });
+        connect(select, &QPushButton::clicked, this,
+                [this, row] { Button_UpgradeSelectClick(row); });
+        connect(update, &QPushButton::clicked, this,
+                [this, row] { Button_LocalUpgradeClick(row); });
     }
 
     struct Tool {
@@ -163,7 +165,8 @@ QPushButton* LocalUpgradePage::Button(const char* name) const {
 }
 
 void LocalUpgradePage::Button_UpgradeSelectClick(int row) {
-    const QString file = chooseFile_(sheet_->window(), QString::fromLatin1(LocalRowFileFilter(row)));
+    const QString file =
+        chooseFile_(sheet_->window(), QString::fromLatin1(LocalRowFileFilter(row)));
     if (!file.isEmpty())
         PathEdit(row)->setText(file);
 }

@@ -63,8 +63,7 @@ bool Ipv6DefaultRoute(std::string_view table,
         const auto f = Fields(line);
         unsigned long prefix = 1;
         unsigned long flags = 0;
-        if (f.size() < 10 || f[0].size() != 32 || !ParseHex(f[1], prefix) ||
-            !ParseHex(f[8], flags))
+        if (f.size() < 10 || f[0].size() != 32 || !ParseHex(f[1], prefix) || !ParseHex(f[8], flags))
             continue;
         if (f[0].find_first_not_of('0') == std::string::npos && prefix == 0 && Usable(flags) &&
             interfaceUp(f[9]))

@@ -30,21 +30,22 @@ TEST(InternetStateTest, DefaultRouteThroughAnInterfaceThatIsUp) {
         bool online;
     };
     const Case cases[] = {
-        {"IPv4 default via eth0", Ipv4("eth0\t00000000\t010200C0\t0003\t0\t0\t0\t00000000\t0\t0\t0\n"),
-         "", true},
+        {"IPv4 default via eth0",
+         Ipv4("eth0\t00000000\t010200C0\t0003\t0\t0\t0\t00000000\t0\t0\t0\n"), "", true},
         {"IPv4 default via an interface that is down",
          Ipv4("wlan0\t00000000\t010200C0\t0003\t0\t0\t0\t00000000\t0\t0\t0\n"), "", false},
         {"only the local network",
          Ipv4("eth0\t000200C0\t00000000\t0001\t0\t0\t0\t00FFFFFF\t0\t0\t0\n"), "", false},
-        {"default route not up", Ipv4("eth0\t00000000\t010200C0\t0002\t0\t0\t0\t00000000\t0\t0\t0\n"),
-         "", false},
+        {"default route not up",
+         Ipv4("eth0\t00000000\t010200C0\t0002\t0\t0\t0\t00000000\t0\t0\t0\n"), "", false},
         {"reject default route",
          Ipv4("eth0\t00000000\t00000000\t0201\t0\t0\t0\t00000000\t0\t0\t0\n"), "", false},
         {"default destination with a mask is no default",
          Ipv4("eth0\t00000000\t010200C0\t0003\t0\t0\t0\t000000FF\t0\t0\t0\n"), "", false},
         {"IPv6 default via eth0", Ipv4(""),
-         zero32 + " 00 " + zero32 + " 00 fd000000000000000000000000000001 00000400 00000002 "
-                                    "00000000 00000003     eth0\n",
+         zero32 + " 00 " + zero32 +
+             " 00 fd000000000000000000000000000001 00000400 00000002 "
+             "00000000 00000003     eth0\n",
          true},
         {"IPv6 unreachable default on the loopback", Ipv4(""),
          zero32 + " 00 " + zero32 + " 00 " + zero32 + " ffffffff 00000001 00000000 00200200 lo\n",
@@ -54,7 +55,8 @@ TEST(InternetStateTest, DefaultRouteThroughAnInterfaceThatIsUp) {
              " 00000100 00000001 00000000 00000001     eth0\n",
          false},
         {"IPv6 default via an interface that is down", Ipv4(""),
-         zero32 + " 00 " + zero32 + " 00 " + zero32 + " 00000400 00000002 00000000 00000003 wlan0\n",
+         zero32 + " 00 " + zero32 + " 00 " + zero32 +
+             " 00000400 00000002 00000000 00000003 wlan0\n",
          false},
         {"unreadable tables", "", "", false},
         {"garbage", "x\ny z\n\t\t\n00000000 zz 00000000 0003 0 0 0 00000000\n",

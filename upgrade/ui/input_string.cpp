@@ -84,8 +84,7 @@ bool InputString(QWidget* parent, const QString& caption, QString& text, int max
     return true;
 }
 
-bool QtInputBox::InputString(const std::u16string& caption, std::u16string& text,
-                             int maxLength) {
+bool QtInputBox::InputString(const std::u16string& caption, std::u16string& text, int maxLength) {
     QString value = FromU16(text);
     if (!::InputString(parent_, FromU16(caption), value, maxLength))
         return false;
