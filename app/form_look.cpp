@@ -72,19 +72,33 @@ int LayoutPixels(const QLabel* label) {
 } // namespace
 
 void FitCaptionOnPlate(QLabel* label, const QRect& plate, const QRect& textArea) {
+    // The whole caption: what was set last, unless the label still shows our own shortening.
+    QString text = label->text();
+    if (text == label->property("shownText").toString())
+        text = label->property("fullText").toString();
+
     const int room = std::min(textArea.width(), label->width());
     QFont font = label->font();
     int pixels = LayoutPixels(label);
     font.setPixelSize(pixels);
-    while (pixels > kSmallestPixels && QFontMetrics(font).horizontalAdvance(label->text()) > room) {
+    while (pixels > kSmallestPixels && QFontMetrics(font).horizontalAdvance(text) > room) {
         --pixels;
         font.setPixelSize(pixels);
     }
     if (font != label->font())
         label->setFont(font);
+    // Too long even for the smallest font: cut with an ellipsis, the whole text in the tooltip.
+    const QFontMetrics metrics(font);
+    const QString shown = metrics.horizontalAdvance(text) > room
+                              ? metrics.elidedText(text, Qt::ElideRight, room)
+                              : text;
+    label->setText(shown);
+    label->setToolTip(shown == text ? QString() : text);
+    label->setProperty("fullText", text);
+    label->setProperty("shownText", shown);
 
     // The text is centred in the label.
-    const int textWidth = QFontMetrics(font).horizontalAdvance(label->text());
+    const int textWidth = metrics.horizontalAdvance(shown);
     const int inset = (label->width() - textWidth) / 2;
     int left = label->x();
     if (left + inset < textArea.left() || left + inset + textWidth - 1 > textArea.right())

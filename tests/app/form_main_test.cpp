@@ -7,6 +7,7 @@
 #include "graphics/bitmap_factory.h"
 #include "graphics/ui/qt_bitmap.h"
 #include "graphics/ui/qt_image_control.h"
+#include "tests/app/form_test_support.h"
 #include "tests/support/sim_harness.h"
 
 #include <QApplication>
@@ -27,50 +28,9 @@
 namespace fs = std::filesystem;
 using quillon::test::ScopedSimEnvironment;
 using quillon::test::SimHarness;
+using namespace formtest;
 
 namespace {
-
-class ScratchDir {
-public:
-    ScratchDir() {
-        std::string pattern = (fs::temp_directory_path() / "quillon-app-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-        fs::create_directories(path_ / "dev");
-        fs::create_directories(path_ / "sys" / "class" / "tty");
-    }
-    ~ScratchDir() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    fs::path Path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
-class RecordingMessageBox final : public IMessageBox {
-public:
-    void ShowTextMessage(const std::u16string& text) override { shown.push_back(text); }
-    std::vector<std::u16string> shown;
-};
-
-std::string Text(const QWidget* control) {
-    return qobject_cast<const QLabel*>(control)->text().toStdString();
-}
-
-// The picture of an image control, compared by colour with the named skin image.
-bool ShowsImage(TFormMain& form, const char* control, const char* name) {
-    Bitmap* image = form.Factory().LoadBitmapA(name, true);
-    const QImage expected = ToQImage(image).convertToFormat(QImage::Format_RGB32);
-    form.Factory().FreeBitmap(image);
-    const ::Bitmap* picture = QtImageControl::Of(form.Control<QLabel>(control))->Picture();
-    return !expected.isNull() && picture &&
-           ToQImage(picture).convertToFormat(QImage::Format_RGB32) == expected;
-}
-
-bool Shown(const QWidget* control) {
-    return !control->isHidden();
-}
 
 class FormMainTest : public ::testing::Test {
 protected:

@@ -19,24 +19,23 @@ TEST(DeviceIdRules, TrimValidateAndCount) {
         std::u16string id;
         bool valid;
     };
-    for (const Valid& v : {Valid{u"123456789012", true}, Valid{u"12345.678901", true},
-                           Valid{u"-12345678901", true}, Valid{u"+12345678901", true},
-                           Valid{u"12345678901", false}, Valid{u"1234567890123", false},
-                           Valid{u"12345678901a", false}, Valid{u"1234.567.890", false},
-                           Valid{u"", false}, Valid{u"12345678901.", false},
-                           Valid{u".12345678901", false}, Valid{u"+-1234567890", false},
-                           Valid{u"123456 78901", false}, Valid{u"１２３４５６７８９０１２", false}})
+    for (const Valid& v :
+         {Valid{u"123456789012", true}, Valid{u"12345.678901", true}, Valid{u"-12345678901", true},
+          Valid{u"+12345678901", true}, Valid{u"12345678901", false},
+          Valid{u"1234567890123", false}, Valid{u"12345678901a", false},
+          Valid{u"1234.567.890", false}, Valid{u"", false}, Valid{u"12345678901.", false},
+          Valid{u".12345678901", false}, Valid{u"+-1234567890", false},
+          Valid{u"123456 78901", false}, Valid{u"１２３４５６７８９０１２", false}})
         EXPECT_EQ(IsValidDeviceId(v.id), v.valid) << std::string(v.id.begin(), v.id.end());
 
     struct Next {
         std::u16string id;
         std::u16string next;
     };
-    for (const Next& n : {Next{u"123456789012", u"123456789013"},
-                          Next{u"000000000199", u"000000000200"},
-                          Next{u"999999999999", u"000000000000"},
-                          Next{u"-99999999999", u"000000000000"},
-                          Next{u"12345.999999", u"123460000000"}})
+    for (const Next& n :
+         {Next{u"123456789012", u"123456789013"}, Next{u"000000000199", u"000000000200"},
+          Next{u"999999999999", u"000000000000"}, Next{u"-99999999999", u"000000000000"},
+          Next{u"12345.999999", u"123460000000"}})
         EXPECT_EQ(NextDeviceId(n.id), n.next) << std::string(n.id.begin(), n.id.end());
 }
 
@@ -101,9 +100,9 @@ TEST_F(DeviceToolsTest, SetIdChecksTrimsAndCountsUp) {
     Start();
     struct Step {
         std::optional<std::u16string> answer;
-        std::u16string proposal;                // what the box offered
-        std::optional<std::u16string> message;  // what followed, if anything
-        std::optional<std::string> deviceId;    // the ScanTool's ID afterwards, if changed
+        std::u16string proposal;               // what the box offered
+        std::optional<std::u16string> message; // what followed, if anything
+        std::optional<std::string> deviceId;   // the ScanTool's ID afterwards, if changed
     };
     const Step steps[] = {
         {std::nullopt, u"", std::nullopt, std::nullopt}, // Cancel: nothing at all
@@ -171,7 +170,8 @@ TEST_F(DeviceToolsTest, TestBurnOpensCom4AndBurnsTheTestFile) {
         data[i] = static_cast<std::uint8_t>(i % 199);
     const std::string path = com4.ScratchDir() + "/test.fls";
     std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+        .write(reinterpret_cast<const char*>(data.data()),
+               static_cast<std::streamsize>(data.size()));
     EXPECT_TRUE(tools.TestBurn(path));
     EXPECT_EQ(state.CurrentComPort, 4);
     EXPECT_EQ(window.statusText, u"Device connected to COM4");

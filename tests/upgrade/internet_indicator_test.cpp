@@ -32,9 +32,7 @@ struct RecordingIndicatorView final : IInternetIndicatorView {
 
 class InternetIndicatorTest : public ::testing::Test {
 protected:
-    InternetIndicatorTest() {
-        state.Texts = EnglishStringTable();
-    }
+    InternetIndicatorTest() { state.Texts = EnglishStringTable(); }
     MainState state;
     RecordingIndicatorView view;
     bool online = false;
@@ -47,10 +45,10 @@ protected:
 
 TEST_F(InternetIndicatorTest, ShowsEachStateWithItsImagesTextAndTimers) {
     indicator.ShowInternetState(false);
-    EXPECT_EQ(view.calls, (std::vector<std::string>{
-                              "plate png:internet_connected_text0",
-                              "icon png:internet_connected_icon0", "interval 5000", "animator off",
-                              "caption disconnected"}));
+    EXPECT_EQ(view.calls,
+              (std::vector<std::string>{"plate png:internet_connected_text0",
+                                        "icon png:internet_connected_icon0", "interval 5000",
+                                        "animator off", "caption disconnected"}));
     EXPECT_EQ(view.caption, u"Internet Disconnected");
     EXPECT_FALSE(state.InternetConnected);
     EXPECT_TRUE(indicator.StateShown());

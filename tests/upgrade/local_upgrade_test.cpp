@@ -63,8 +63,8 @@ TEST_F(LocalUpgradeTest, EachRowBurnsItsFileAsStored) {
         const char* name;
     };
     // The ROM file ends in what looks like a 48-byte digest trailer: it is burned all the same.
-    for (const Row& r : {Row{1, 3000 + 48, "image.rom"}, Row{2, 1500, "image.fls"},
-                         Row{3, 700, "logo.fls"}}) {
+    for (const Row& r :
+         {Row{1, 3000 + 48, "image.rom"}, Row{2, 1500, "image.fls"}, Row{3, 700, "logo.fls"}}) {
         SCOPED_TRACE(r.row);
         const std::string path = MakeFile(r.size, r.name);
         messages.shown.clear();
@@ -89,11 +89,12 @@ TEST_F(LocalUpgradeTest, EachRowBurnsItsFileAsStored) {
         EXPECT_EQ(size[1] | size[2] << 8 | size[3] << 16 | size[4] << 24, int(r.size));
         EXPECT_EQ(sim.Received(0x0403).back().payload[0], r.row);
     }
-    EXPECT_EQ(RequestCodes(), (std::vector<std::uint16_t>{0x0103, 0x0203, 0x0303, 0x0403, 0x0103,
-                                                          0x0203, 0x0303, 0x0403, 0x0103, 0x0203,
-                                                          0x0303, 0x0403}));
+    EXPECT_EQ(RequestCodes(),
+              (std::vector<std::uint16_t>{0x0103, 0x0203, 0x0303, 0x0403, 0x0103, 0x0203, 0x0303,
+                                          0x0403, 0x0103, 0x0203, 0x0303, 0x0403}));
     // The row's label showed each step.
-    const std::vector<std::u16string> steps = {u"Request device info...", u"Notify latest version...",
+    const std::vector<std::u16string> steps = {u"Request device info...",
+                                               u"Notify latest version...",
                                                u"Notify firmware size...", u"Burning...LOGO"};
     std::vector<std::u16string> last(label.captions.end() - 4, label.captions.end());
     EXPECT_EQ(last, steps);
@@ -124,15 +125,25 @@ TEST_F(LocalUpgradeTest, EachFailingStepShowsItsMessageAndEndsIdle) {
     };
     const Case cases[] = {
         {1, "fault wrong_group cmd=0x0103 count=3", u"Fail to request device info!", {0x0103}},
-        {2, "fault status cmd=0x0203 count=3", u"Fail to nofity latest version to device!",
+        {2,
+         "fault status cmd=0x0203 count=3",
+         u"Fail to nofity latest version to device!",
          {0x0103, 0x0203}},
-        {3, "fault status cmd=0x0303 count=3", u"Fail to nofity firmware size to device!",
+        {3,
+         "fault status cmd=0x0303 count=3",
+         u"Fail to nofity firmware size to device!",
          {0x0103, 0x0203, 0x0303}},
-        {1, "fault status cmd=0x0403 block=1 count=5", u"Burn ROM fail!",
+        {1,
+         "fault status cmd=0x0403 block=1 count=5",
+         u"Burn ROM fail!",
          {0x0103, 0x0203, 0x0303, 0x0403}},
-        {2, "fault status cmd=0x0403 block=0 count=5", u"Burn FLASH fail!",
+        {2,
+         "fault status cmd=0x0403 block=0 count=5",
+         u"Burn FLASH fail!",
          {0x0103, 0x0203, 0x0303, 0x0403}},
-        {3, "fault status cmd=0x0403 block=0 count=5", u"Burn LOGO fail!",
+        {3,
+         "fault status cmd=0x0403 block=0 count=5",
+         u"Burn LOGO fail!",
          {0x0103, 0x0203, 0x0303, 0x0403}},
     };
     const std::string path = MakeFile(1200, "image.bin");

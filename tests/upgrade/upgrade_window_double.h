@@ -11,8 +11,7 @@
 // Every message shown, with its caption when it has one of its own.
 struct RecordingMessages final : IMessageBox {
     void ShowTextMessage(const std::u16string& text) override { shown.push_back(text); }
-    void ShowCaptionedMessage(const std::u16string& caption,
-                              const std::u16string& text) override {
+    void ShowCaptionedMessage(const std::u16string& caption, const std::u16string& text) override {
         captions.push_back(caption);
         shown.push_back(text);
     }
