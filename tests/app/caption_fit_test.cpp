@@ -70,12 +70,7 @@ TEST(CaptionFitTest, CaptionsStayOnTheirPlatesInEveryLanguage) {
         SCOPED_TRACE(section);
         const std::string ini = (scratch.Path() / "lang.ini").string();
         std::ofstream(ini, std::ios::binary) << ShippedLangIni(language);
-        FormMainOptions options;
-        options.LangIniPath = ini;
-        options.MessageBox = &messages;
-        options.WatchDevices = false;
-        options.UploadPath = (scratch.Path() / "upload.dat").string();
-        TFormMain form(options);
+        TFormMain form(TestFormOptions(scratch, &messages));
         form.show();
         ASSERT_EQ(form.State().LanguageNumber, language);
 
@@ -86,15 +81,15 @@ TEST(CaptionFitTest, CaptionsStayOnTheirPlatesInEveryLanguage) {
         for (bool online : {false, true}) {
             form.ShowInternetState(online);
             auto* state = form.Control<QLabel>("Label_InternetConnected");
-            EXPECT_EQ(state->text().toStdU16String(), online
-                                                          ? form.State().Texts.LabelInternetConnected
-                                                          : form.State().Texts.LabelInternetDisconnected);
+            EXPECT_EQ(state->text().toStdU16String(),
+                      online ? form.State().Texts.LabelInternetConnected
+                             : form.State().Texts.LabelInternetDisconnected);
             EXPECT_TRUE(OnPlate(state, Area(form.Control("img_internet_status_text"), 10, 189)))
                 << (online ? "online" : "offline");
-            const QString name = QStringLiteral("%1/%2_%3.png")
-                                     .arg(artifacts, QString::fromStdString(section),
-                                          online ? QStringLiteral("online")
-                                                 : QStringLiteral("offline"));
+            const QString name =
+                QStringLiteral("%1/%2_%3.png")
+                    .arg(artifacts, QString::fromStdString(section),
+                         online ? QStringLiteral("online") : QStringLiteral("offline"));
             form.grab().save(name);
         }
     }
@@ -108,11 +103,7 @@ TEST(CaptionFitTest, ALongerStateTextShrinksAndAShorterOneGetsItsSizeBack) {
     std::ofstream(ini, std::ios::binary)
         << "[set]\r\nval=2\r\n[en]\r\nLabelInternetDisconnected=No connection to the Internet\r\n"
            "LabelInternetConnected=Online\r\n";
-    FormMainOptions options;
-    options.LangIniPath = ini;
-    options.WatchDevices = false;
-    options.UploadPath = (scratch.Path() / "upload.dat").string();
-    TFormMain form(options);
+    TFormMain form(TestFormOptions(scratch));
     auto* label = form.Control<QLabel>("Label_InternetConnected");
     const QRect area = Area(form.Control("img_internet_status_text"), 10, 189);
     EXPECT_TRUE(OnPlate(label, area));
@@ -137,11 +128,7 @@ TEST(CaptionFitTest, ForcedOnlineCheckTurnsTheIndicatorOn) {
     quillon::test::ScopedSimEnvironment env((scratch.Path() / "dev").string(),
                                             (scratch.Path() / "sys").string());
     ::setenv("QUILLON_ONLINE", "1", 1);
-    FormMainOptions options;
-    options.LangIniPath = (scratch.Path() / "lang.ini").string();
-    options.WatchDevices = false;
-    options.UploadPath = (scratch.Path() / "upload.dat").string();
-    TFormMain form(options);
+    TFormMain form(TestFormOptions(scratch));
     form.show();
     EXPECT_FALSE(form.State().InternetConnected);
     EXPECT_EQ(form.TimerCheckInternet->interval(), 5000);

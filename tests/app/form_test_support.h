@@ -45,8 +45,7 @@ public:
         if (onShow)
             onShow(text);
     }
-    void ShowCaptionedMessage(const std::u16string& caption,
-                              const std::u16string& text) override {
+    void ShowCaptionedMessage(const std::u16string& caption, const std::u16string& text) override {
         captions.push_back(caption);
         ShowTextMessage(text);
     }
@@ -54,6 +53,18 @@ public:
     std::vector<std::u16string> captions;
     std::function<void(const std::u16string&)> onShow;
 };
+
+// Options for a window under test: lang.ini and the upload file in `scratch`, messages recorded
+// by `messages` (when given), no watch on the system's devices.
+inline FormMainOptions TestFormOptions(const ScratchDir& scratch, IMessageBox* messages = nullptr,
+                                       const std::string& langIni = "lang.ini") {
+    FormMainOptions options;
+    options.LangIniPath = (scratch.Path() / langIni).string();
+    options.MessageBox = messages;
+    options.WatchDevices = false;
+    options.UploadPath = (scratch.Path() / "upload.dat").string();
+    return options;
+}
 
 inline std::string Text(const QWidget* control) {
     return qobject_cast<const QLabel*>(control)->text().toStdString();

@@ -29,12 +29,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(sim_.Start()) << sim_.Error();
         env_ = std::make_unique<quillon::test::ScopedSimEnvironment>(sim_);
-        FormMainOptions options;
-        options.LangIniPath = (scratch_.Path() / "lang.ini").string();
-        options.MessageBox = &messages_;
-        options.WatchDevices = false;
-        options.UploadPath = (scratch_.Path() / "upload.dat").string();
-        form_ = std::make_unique<TFormMain>(std::move(options));
+        form_ = std::make_unique<TFormMain>(TestFormOptions(scratch_, &messages_));
         form_->show();
         form_->SwitchTabImgBtn(TFormMain::kPageLocalUpgrade);
         page_ = &form_->LocalUpgrade();
@@ -55,7 +50,9 @@ protected:
     }
 
     QWidget* Control(const std::string& name) { return form_->Control(name.c_str()); }
-    QPushButton* Button(const std::string& name) { return form_->Control<QPushButton>(name.c_str()); }
+    QPushButton* Button(const std::string& name) {
+        return form_->Control<QPushButton>(name.c_str());
+    }
 
     // What the user sees of a row: path edit or gauge and status, and which buttons work.
     std::string RowLook(int row) {
@@ -142,12 +139,10 @@ TEST_F(LocalUpgradePageTest, SetIdThroughTheInputBoxRefusesBadIdsAndCountsUp) {
         });
         QTest::mouseClick(Button("Button_SetID"), Qt::LeftButton);
     }
-    EXPECT_EQ(messages_.shown,
-              (std::vector<std::u16string>{u"Invalid ID!", u"Invalid ID!",
-                                           u"Device ID is successfully set!",
-                                           u"Device ID is successfully set!"}));
-    EXPECT_EQ(proposals, (std::vector<QString>{"", "12345678901", "12345678901a",
-                                               "000000000200"}));
+    EXPECT_EQ(messages_.shown, (std::vector<std::u16string>{u"Invalid ID!", u"Invalid ID!",
+                                                            u"Device ID is successfully set!",
+                                                            u"Device ID is successfully set!"}));
+    EXPECT_EQ(proposals, (std::vector<QString>{"", "12345678901", "12345678901a", "000000000200"}));
     EXPECT_EQ(page_->Tools().LastId(), u"000000000201");
     const std::string status = sim_.Command("status");
     EXPECT_EQ(status.substr(status.find("device_id=") + 10), "000000000200");

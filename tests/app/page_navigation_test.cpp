@@ -23,12 +23,7 @@ class PageNavigationTest : public ::testing::Test {
 protected:
     PageNavigationTest()
         : env_((scratch_.Path() / "dev").string(), (scratch_.Path() / "sys").string()) {
-        FormMainOptions options;
-        options.LangIniPath = (scratch_.Path() / "lang.ini").string();
-        options.MessageBox = &messages_;
-        options.WatchDevices = false;
-        options.UploadPath = (scratch_.Path() / "upload.dat").string();
-        form_ = std::make_unique<TFormMain>(std::move(options));
+        form_ = std::make_unique<TFormMain>(TestFormOptions(scratch_, &messages_));
         form_->show();
         QApplication::setActiveWindow(form_.get());
         EXPECT_TRUE(QTest::qWaitForWindowActive(form_.get()));
@@ -66,13 +61,19 @@ TEST_F(PageNavigationTest, ShortcutsReachEveryPageWithItsTimersAndLooks) {
     const Step steps[] = {
         {Qt::CTRL | Qt::Key_3, 2, {"png:mbutton_1a", "png:mbutton_2a", "png:mbutton_3b"}, ""},
         {Qt::CTRL | Qt::Key_L, 4, {"png:mbutton_1a", "png:mbutton_2a", "png:mbutton_3a"}, ""},
-        {QKeyCombination(Qt::Key_F1), 3, {"png:mbutton_1a", "png:mbutton_2a", "png:mbutton_3a"},
+        {QKeyCombination(Qt::Key_F1),
+         3,
+         {"png:mbutton_1a", "png:mbutton_2a", "png:mbutton_3a"},
          ""},
-        {Qt::CTRL | Qt::Key_2, 1, {"png:mbutton_1a", "png:mbutton_2b", "png:mbutton_3a"},
+        {Qt::CTRL | Qt::Key_2,
+         1,
+         {"png:mbutton_1a", "png:mbutton_2b", "png:mbutton_3a"},
          "UartPrintReadTimer"},
         {Qt::CTRL | Qt::Key_L, 4, {"png:mbutton_1a", "png:mbutton_2a", "png:mbutton_3a"}, ""},
         // Back to the first tab: its timers run again.
-        {Qt::CTRL | Qt::Key_1, 0, {"png:mbutton_1b", "png:mbutton_2a", "png:mbutton_3a"},
+        {Qt::CTRL | Qt::Key_1,
+         0,
+         {"png:mbutton_1b", "png:mbutton_2a", "png:mbutton_3a"},
          "TimerCheckInternet TimerAnimator UartReadDebugTimer"},
     };
     for (const Step& step : steps) {
@@ -108,8 +109,8 @@ TEST_F(PageNavigationTest, ThirdTabAndItsCaptionSwitchLikeTheOthers) {
 TEST_F(PageNavigationTest, NothingSwitchesWhileBusyOrWhileAToolTalksToTheScanTool) {
     TFormMain& form = *form_;
     form.State().BusyMode = 1;
-    for (QKeyCombination keys : {Qt::CTRL | Qt::Key_2, Qt::CTRL | Qt::Key_3,
-                                 Qt::CTRL | Qt::Key_L, QKeyCombination(Qt::Key_F1)})
+    for (QKeyCombination keys : {Qt::CTRL | Qt::Key_2, Qt::CTRL | Qt::Key_3, Qt::CTRL | Qt::Key_L,
+                                 QKeyCombination(Qt::Key_F1)})
         Press(keys);
     QTest::mouseClick(form.Control("Label_DtcLookup"), Qt::LeftButton);
     EXPECT_EQ(form.State().CurrentTab, 0);
@@ -160,17 +161,18 @@ TEST_F(PageNavigationTest, TopBandMenuOffersThePagesWithoutATab) {
                 popup->close();
             }
         });
-        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(500, y), form.mapToGlobal(QPoint(500, y)));
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(500, y),
+                                form.mapToGlobal(QPoint(500, y)));
         QApplication::sendEvent(&form, &event);
         QTest::qWait(100);
-        EXPECT_EQ(entries, y < 75 ? QStringList({"Local Upgrade", "Manual"}) : QStringList())
-            << y;
+        EXPECT_EQ(entries, y < 75 ? QStringList({"Local Upgrade", "Manual"}) : QStringList()) << y;
     }
 }
 
 TEST_F(PageNavigationTest, SettingsButtonNamesTheShortcuts) {
     const QString tip = form_->Control<QPushButton>("SpeedButtonSetting")->toolTip();
-    for (const char* part : {"Ctrl+1", "Ctrl+2", "Ctrl+3", "Ctrl+L", "F1", "Local Upgrade", "Manual"})
+    for (const char* part :
+         {"Ctrl+1", "Ctrl+2", "Ctrl+3", "Ctrl+L", "F1", "Local Upgrade", "Manual"})
         EXPECT_TRUE(tip.contains(QLatin1String(part))) << part;
 }
 
