@@ -1,23 +1,11 @@
 #pragma once
-// Recording stand-ins for what the upgrade workflows reach in the window.
+// A recording stand-in for what the upgrade workflows reach in the window besides the ports.
 #include "core/main_state.h"
-#include "core/ports.h"
 #include "device/sync_uart.h"
 #include "upgrade/upgrade_window.h"
 
 #include <string>
 #include <vector>
-
-// Every message shown, with its caption when it has one of its own.
-struct RecordingMessages final : IMessageBox {
-    void ShowTextMessage(const std::u16string& text) override { shown.push_back(text); }
-    void ShowCaptionedMessage(const std::u16string& caption, const std::u16string& text) override {
-        captions.push_back(caption);
-        shown.push_back(text);
-    }
-    std::vector<std::u16string> shown;
-    std::vector<std::u16string> captions;
-};
 
 // Keeps BusyMode as the window does and records the calls; the connection monitor's stand-in
 // reopens the port when it was closed.
