@@ -182,10 +182,18 @@ void TFormMain::CreateHiddenPages() {
     auto* manual = Place<QWidget>(this, "TabSheet_Manual", 0, kPageTop, 960, 496);
     auto* hint = Place<QLabel>(manual, "Label2", 24, 8, 400, 20);
     hint->setText(QStringLiteral("Double click to open the selected file!"));
+    hint->setFont(PixelFont(16));
     SetFontColor(hint, kWhite);
     auto* manualList = Place<QListWidget>(manual, "ManualListBox", 16, 40, 577, 329);
     manualList->setFont(PixelFont(18));
     manualList->setSortingEnabled(false);
+    // The list sits on the dark skin like the print page's text pane.
+    manualList->setStyleSheet(QStringLiteral(
+        "QListWidget { background: rgb(2, 33, 81); color: white; border: 1px solid rgb(55, 105, "
+        "170);"
+        " border-radius: 4px; padding: 4px; }"
+        "QListWidget::item { padding: 4px 6px; }"
+        "QListWidget::item:selected { background: rgb(26, 81, 146); color: white; }"));
     manual->hide();
     tabPageControls_[kPageManual] = {manual};
 }

@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
@@ -23,7 +24,9 @@ class PageNavigationTest : public ::testing::Test {
 protected:
     PageNavigationTest()
         : env_((scratch_.Path() / "dev").string(), (scratch_.Path() / "sys").string()) {
-        form_ = std::make_unique<TFormMain>(TestFormOptions(scratch_, &messages_));
+        FormMainOptions options = TestFormOptions(scratch_, &messages_);
+        options.DataDir = QUILLON_SOURCE_DIR "/content/"; // the shipped manual, to be seen
+        form_ = std::make_unique<TFormMain>(std::move(options));
         form_->show();
         QApplication::setActiveWindow(form_.get());
         EXPECT_TRUE(QTest::qWaitForWindowActive(form_.get()));
@@ -87,6 +90,10 @@ TEST_F(PageNavigationTest, ShortcutsReachEveryPageWithItsTimersAndLooks) {
                                "TabSheet_LocalUpgrade"};
         for (int page = 0; page < TFormMain::kPageCount; ++page)
             EXPECT_EQ(Shown(form.Control(pages[page])), page == step.page) << pages[page];
+        // A look at each page as reached, under artifacts/pages/.
+        QDir().mkpath(QStringLiteral(QUILLON_BINARY_DIR "/artifacts/pages"));
+        form.grab().save(
+            QStringLiteral(QUILLON_BINARY_DIR "/artifacts/pages/page%1.png").arg(step.page));
     }
 }
 
