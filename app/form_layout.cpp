@@ -7,7 +7,6 @@
 #include "content/ui/dtc_list_view.h"
 
 #include <QFrame>
-#include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -37,6 +36,7 @@ TClickLabel* Caption(QWidget* parent, const char* name, int left, int top, int w
                      int pixels, const QColor& color) {
     auto* label = Place<TClickLabel>(parent, name, left, top, width, height);
     label->setFont(PixelFont(pixels));
+    label->setProperty("layoutPixels", pixels);
     SetFontColor(label, color);
     label->setAttribute(Qt::WA_TranslucentBackground);
     return label;
@@ -74,7 +74,6 @@ void TFormMain::CreateControls() {
         const QByteArray name = "TabImgBtn" + QByteArray::number(i);
         tabImages_[i] = Image(this, name.constData(), tabLefts[i], 87, 310, 59, false);
     }
-    tabImages_[2]->hide();
 
     auto* internetUpgrade = Caption(this, "Label_InternetUpgrade", 97, 98, 164, 27, 20, kWhite);
     internetUpgrade->setCursor(Qt::PointingHandCursor);
@@ -83,12 +82,17 @@ void TFormMain::CreateControls() {
     auto* print = Caption(this, "Label_Print", 409, 98, 220, 33, 20, kWhite);
     print->setCursor(Qt::PointingHandCursor);
     print->setWordWrap(true);
+    // The third tab's caption, right of the tab's symbol and centred over the rest.
+    auto* dtcLookup = Caption(this, "Label_DtcLookup", 721, 103, 212, 27, 20, kWhite);
+    dtcLookup->setAlignment(Qt::AlignCenter);
+    dtcLookup->setCursor(Qt::PointingHandCursor);
     Caption(this, "Label_Status", 33, 666, 856, 33, 17, QColor(128, 128, 128));
 
     CreateInternetUpgradePage(kPageTop);
     CreatePrintPage(kPageTop);
     CreateDtcPage(kPageTop);
     CreateHiddenPages();
+    CreateUpgradeParts(kPageTop);
 }
 
 void TFormMain::CreateInternetUpgradePage(int dy) {
@@ -176,47 +180,25 @@ void TFormMain::CreateDtcPage(int dy) {
     page.push_back(search);
 }
 
-// The page control with the pages that this layout never shows: the manual list and the local
-// upgrade rows with the maintenance buttons.  Their controls exist so that the busy state and
-// the start-up lists can work with them.
+// The pages without a tab: the manual list here, the local upgrade rows with the maintenance
+// buttons in their own page (CreateUpgradeParts).  Each stands on the window as one sheet whose
+// origin is the page's (0, 0), hidden until the menu or a shortcut shows it.
 void TFormMain::CreateHiddenPages() {
-    auto* pages = Place<QWidget>(this, "PageControl_Main", -4, 129, 961, 520);
-    auto* manual = Place<QWidget>(pages, "TabSheet_Manual", 4, 27, 953, 489);
-    Place<QLabel>(manual, "Label2", 24, 8, 400, 20)
-        ->setText(QStringLiteral("Double click to open the selected file!"));
+    auto* manual = Place<QWidget>(this, "TabSheet_Manual", 0, kPageTop, 960, 496);
+    auto* hint = Place<QLabel>(manual, "Label2", 24, 8, 400, 20);
+    hint->setText(QStringLiteral("Double click to open the selected file!"));
+    hint->setFont(PixelFont(16));
+    SetFontColor(hint, kWhite);
     auto* manualList = Place<QListWidget>(manual, "ManualListBox", 16, 40, 577, 329);
     manualList->setFont(PixelFont(18));
     manualList->setSortingEnabled(false);
+    // The list sits on the dark skin like the print page's text pane.
+    manualList->setStyleSheet(QStringLiteral(
+        "QListWidget { background: rgb(2, 33, 81); color: white; border: 1px solid rgb(55, 105, "
+        "170);"
+        " border-radius: 4px; padding: 4px; }"
+        "QListWidget::item { padding: 4px 6px; }"
+        "QListWidget::item:selected { background: rgb(26, 81, 146); color: white; }"));
     manual->hide();
-
-    auto* local = Place<QWidget>(pages, "TabSheet_LocalUpgrade", 4, 27, 953, 489);
-    const char* captions[] = {"Upgrade MCU", "Upgrade FLASH", "Upgrade LOGO or LOGO+FLASH"};
-    for (int row = 1; row <= 3; ++row) {
-        const QByteArray n = QByteArray::number(row);
-        auto* group =
-            Place<QGroupBox>(local, ("GroupBox" + n).constData(), 16, 16 + (row - 1) * 96, 600, 84);
-        group->setTitle(QString::fromLatin1(captions[row - 1]));
-        auto* edit = Place<QLineEdit>(group, ("Edit_UpgradePath" + n).constData(), 16, 24, 360, 24);
-        edit->setReadOnly(true);
-        Place<QPushButton>(group, ("Button_UpgradeSelect" + n).constData(), 392, 24, 90, 26)
-            ->setText(QStringLiteral("Select file"));
-        Place<QPushButton>(group, ("Button_LocalUpgrade" + n).constData(), 494, 24, 90, 26)
-            ->setText(QStringLiteral("Update"));
-        auto* gauge = Place<TGauge>(group, ("ProgressBar" + n).constData(), 16, 56, 360, 18);
-        gauge->hide();
-        auto* status =
-            Place<QLabel>(group, ("Label_UpdateStatus" + n).constData(), 16, 56, 560, 20);
-        status->setText(QStringLiteral("Upgrading......"));
-        status->hide();
-    }
-    Place<QPushButton>(local, "Button_QueryVersion", 640, 24, 120, 28)
-        ->setText(QStringLiteral("Query Version"));
-    Place<QPushButton>(local, "Button_QueryID", 640, 64, 120, 28)
-        ->setText(QStringLiteral("Query ID"));
-    Place<QPushButton>(local, "Button_SetID", 640, 104, 120, 28)->setText(QStringLiteral("Set ID"));
-    auto* hook = Place<QPushButton>(local, "Button3", 640, 144, 120, 28);
-    hook->setText(QStringLiteral("Button3"));
-    hook->hide();
-    local->hide();
-    pages->hide();
+    tabPageControls_[kPageManual] = {manual};
 }

@@ -38,17 +38,6 @@ void TFormMain::Button_EditClick() {}
 // The print page's 15 ms poll of the stream.
 void TFormMain::UartPrintReadTimerTimer() {}
 
-// The connectivity check; it shows its answer with ShowInternetState.
-void TFormMain::TimerCheckInternetTimer() {}
-
-// The online icon alternates between its two frames.
-void TFormMain::TimerAnimatorTimer() {
-    DrawSkinImage(Control<QLabel>("img_internet_status_icon"),
-                  animationPhase_ ? "png:internet_connected_icon2"
-                                  : "png:internet_connected_icon3");
-    animationPhase_ = !animationPhase_;
-}
-
 // The waveform capture's watchdog.
 void TFormMain::TimerMonitorWaveRecvTimer() {}
 
