@@ -2,6 +2,7 @@
 #include "platform/atomic_file.h"
 #include "reception/upload_recorder.h"
 #include "tests/device/scantool_fixture.h"
+#include "tests/reception/reception_fakes.h"
 
 #include <chrono>
 #include <csignal>
@@ -31,20 +32,7 @@ std::string Hex(const Bytes& bytes) {
     return out;
 }
 
-// A frame as the ScanTool sends it.
-Bytes DeviceFrame(std::uint16_t code, const Bytes& payload) {
-    Bytes f(payload.size() + 10);
-    f[0] = f[1] = '$';
-    f[2] = static_cast<std::uint8_t>(f.size());
-    f[3] = static_cast<std::uint8_t>(f.size() >> 8);
-    f[4] = static_cast<std::uint8_t>(code);
-    f[5] = static_cast<std::uint8_t>(code >> 8);
-    std::copy(payload.begin(), payload.end(), f.begin() + 6);
-    f[f.size() - 2] = 0x0D;
-    f[f.size() - 1] = 0x0A;
-    SealFrame(f.data(), static_cast<int>(f.size()));
-    return f;
-}
+using quillon::test::DeviceFrame;
 
 class UploadRecorderTest : public ScanToolTest {
 protected:

@@ -1,0 +1,116 @@
+#pragma once
+// Stand-ins for the Print page's controls, and frames as the ScanTool sends them.
+#include "device/frame_codec.h"
+#include "reception/print_text.h"
+#include "reception/wave_capture.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quillon::test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A "$$" frame with this code (group + 256 * sub-command) and payload, sealed.
+inline Bytes DeviceFrame(std::uint16_t code, const Bytes& payload = {}) {
+    Bytes f(payload.size() + kFrameOverhead);
+    f[0] = f[1] = '$';
+    f[2] = static_cast<std::uint8_t>(f.size());
+    f[3] = static_cast<std::uint8_t>(f.size() >> 8);
+    f[4] = static_cast<std::uint8_t>(code);
+    f[5] = static_cast<std::uint8_t>(code >> 8);
+    std::copy(payload.begin(), payload.end(), f.begin() + 6);
+    f[f.size() - 2] = 0x0D;
+    f[f.size() - 1] = 0x0A;
+    SealFrame(f.data(), static_cast<int>(f.size()));
+    return f;
+}
+
+inline constexpr std::uint16_t kWaveSamplesCode = 0x01FF;
+inline constexpr std::uint16_t kWaveEndCode = 0x02FF;
+
+// A waveform sample frame of unsigned 16-bit little-endian samples.
+inline Bytes WaveFrame(const std::vector<int>& samples) {
+    Bytes payload;
+    for (const int s : samples) {
+        payload.push_back(static_cast<std::uint8_t>(s));
+        payload.push_back(static_cast<std::uint8_t>(s >> 8));
+    }
+    return DeviceFrame(kWaveSamplesCode, payload);
+}
+
+inline Bytes Concat(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& p : parts)
+        all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+inline Bytes B(const std::string& text) {
+    return Bytes(text.begin(), text.end());
+}
+
+// The pane's content as coloured runs; neighbouring runs of one colour are joined.
+struct RecordingPane final : IPrintPane {
+    struct Run {
+        std::u16string text;
+        std::uint32_t colour;
+        bool operator==(const Run&) const = default;
+    };
+    void AppendText(std::u16string_view text, std::uint32_t colour) override {
+        ++appends;
+        if (!runs.empty() && runs.back().colour == colour)
+            runs.back().text += text;
+        else
+            runs.push_back({std::u16string(text), colour});
+    }
+    void Clear(std::uint32_t colour) override {
+        runs.clear();
+        clearColour = colour;
+        ++clears;
+    }
+    std::u16string Text() const {
+        std::u16string all;
+        for (const Run& r : runs)
+            all += r.text;
+        return all;
+    }
+    std::vector<Run> runs;
+    int appends = 0;
+    int clears = 0;
+    std::uint32_t clearColour = 0;
+};
+
+// The chart's surroundings, with the track bar's clamping.
+struct FakeWaveView final : IWaveView {
+    bool ChartVisible() const override { return chartVisible; }
+    void ShowChart(bool on) override {
+        chartVisible = on;
+        textVisible = !on;
+        captionVisible = on;
+    }
+    bool WatchdogEnabled() const override { return watchdog; }
+    void SetWatchdogEnabled(bool on) override { watchdog = on; }
+    void SetTrackBarMax(int max) override {
+        trackMax = max;
+        trackPosition = std::min(trackPosition, max);
+    }
+    void SetTrackBarPosition(int position) override {
+        trackPosition = std::clamp(position, 0, trackMax);
+    }
+    void SetSampleStatCaption(const std::u16string& text) override { caption = text; }
+    void ChartChanged() override { ++changes; }
+
+    bool chartVisible = false;
+    bool textVisible = true;
+    bool captionVisible = false;
+    bool watchdog = false;
+    int trackMax = 0;
+    int trackPosition = 0;
+    std::u16string caption;
+    int changes = 0;
+};
+
+} // namespace quillon::test
