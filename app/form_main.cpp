@@ -4,10 +4,12 @@
 #include "app/controls.h"
 #include "app/form_language_view.h"
 #include "app/form_look.h"
+#include "app/print_page.h"
 #include "device/connection_monitor.h"
 #include "device/sync_uart.h"
 #include "graphics/bitmap_factory.h"
 #include "i18n/language_loader.h"
+#include "platform/atomic_file.h"
 #include "platform/device_watch.h"
 #include "reception/upload_recorder.h"
 
@@ -138,7 +140,7 @@ TFormMain::TFormMain(FormMainOptions options, QWidget* parent)
     // modal box pumps events and the recorder's next tick would otherwise run inside this one.
     uploadRecorder_->SetSaveFailedHandler([this](int error) {
         const std::string text =
-            "Cannot create file " + uploadRecorder_->OutputPath() + ". " + std::strerror(error);
+            platform::CannotCreateFileText(uploadRecorder_->OutputPath(), error);
         QMetaObject::invokeMethod(
             this, [this, text] { ShowTextMessage(QString::fromStdString(text).toStdU16String()); },
             Qt::QueuedConnection);

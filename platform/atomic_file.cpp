@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -77,6 +78,10 @@ int WriteFileAtomically(const std::string& path, const void* data, std::size_t s
         close(dir);
     }
     return 0;
+}
+
+std::string CannotCreateFileText(const std::string& path, int error) {
+    return "Cannot create file " + path + ". " + std::strerror(error);
 }
 
 } // namespace platform

@@ -12,4 +12,7 @@ namespace platform {
 // failure `path` is untouched and no temporary file is left behind.
 int WriteFileAtomically(const std::string& path, const void* data, std::size_t size);
 
+// The message for a file that could not be written: "Cannot create file <path>. <reason>".
+std::string CannotCreateFileText(const std::string& path, int error);
+
 } // namespace platform
