@@ -8,7 +8,9 @@
 namespace {
 
 // Escape states: 0 text; 1 after NUL; 2 after NUL "$"; 3 after NUL "$$" (selector expected);
-// 4 ... 12 colour selector 1 ... 9 seen; 14 code-page selector seen; 15 fixed-text selector seen.
+// 4 ... 12 colour selector 1 ... 9 seen; 14 code-page selector seen; 15 fixed-text selector seen;
+// 16, 17 the code page's low and high byte expected; 18, 19 the phrase code's high and low byte
+// expected.  The two parameter bytes are taken as they come, also from the next chunk.
 enum : int {
     kText = 0,
     kAfterNul = 1,
@@ -18,6 +20,10 @@ enum : int {
     kColourLast = 12,
     kCodePage = 14,
     kFixedText = 15,
+    kCodePageLow = 16,
+    kCodePageHigh = 17,
+    kFixedHigh = 18,
+    kFixedLow = 19,
 };
 
 constexpr std::uint8_t kCr = 0x0D;
@@ -85,6 +91,10 @@ void PrintTextRenderer::ProcessPrintChunk(const std::uint8_t* b, int n) {
     lineCount_ = 0;
     for (int pos = 0; pos < n; ++pos) {
         const std::uint8_t byte = b[pos];
+        if (escapeState_ >= kCodePageLow) {
+            TakeParameter(byte);
+            continue;
+        }
         if (byte == 0x00) {
             escapeState_ = kAfterNul;
             continue;
@@ -121,16 +131,7 @@ void PrintTextRenderer::ProcessPrintChunk(const std::uint8_t* b, int n) {
             // The text before the escape is shown first, in its own code page, whatever the
             // marker byte turns out to be.
             Flush(false);
-            if (pos + 2 < n) {
-                if (escapeState_ == kCodePage)
-                    state_.PrintCodePage = static_cast<std::uint32_t>(b[pos + 1] | b[pos + 2] << 8);
-                else
-                    InsertFixedPrintText(static_cast<std::uint16_t>(b[pos + 1] << 8 | b[pos + 2]));
-                pos += 2;
-            } else {
-                pos = n; // the parameters did not come with the marker: give the escape up
-            }
-            escapeState_ = kText;
+            escapeState_ = escapeState_ == kCodePage ? kCodePageLow : kFixedHigh;
             break;
         default: { // kColourFirst ... kColourLast
             const int selector = escapeState_ - kSelector;
@@ -145,6 +146,23 @@ void PrintTextRenderer::ProcessPrintChunk(const std::uint8_t* b, int n) {
     }
     Flush(true);
     lastByte_ = b[n - 1];
+}
+
+void PrintTextRenderer::TakeParameter(std::uint8_t byte) {
+    switch (escapeState_) {
+    case kCodePageLow:
+    case kFixedHigh:
+        parameter_ = byte;
+        ++escapeState_;
+        return;
+    case kCodePageHigh:
+        state_.PrintCodePage = static_cast<std::uint32_t>(parameter_ | byte << 8);
+        break;
+    default: // kFixedLow
+        InsertFixedPrintText(static_cast<std::uint16_t>(parameter_ << 8 | byte));
+        break;
+    }
+    escapeState_ = kText;
 }
 
 void PrintTextRenderer::Flush(bool endOfChunk) {

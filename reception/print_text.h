@@ -47,12 +47,15 @@ private:
     // Appends the collected text bytes; at the end of a chunk a character cut off by the read
     // waits for the next chunk.
     void Flush(bool endOfChunk);
+    // A code page's or phrase code's parameter byte.
+    void TakeParameter(std::uint8_t byte);
     void AppendPrintText(std::u16string& text);
 
     MainState& state_;
     IPrintPane& pane_;
     platform::CodePageDecoder decoder_;
     int escapeState_ = 0;
+    std::uint8_t parameter_ = 0; // the first parameter byte of a code-page or phrase escape
     std::uint32_t colour_ = kDefaultPrintColour;
     std::uint8_t line_[kLineBufferSize] = {};
     int lineCount_ = 0;

@@ -276,14 +276,19 @@ void TWaveChart::DrawMarks(QPainter& painter, const ChartSeries& series) const {
     const QFontMetrics labels(labelFont_);
     const char16_t separator = QLocale().decimalPoint().at(0).unicode();
     painter.setFont(labelFont_);
+    const ChartAxis& bottom = model_->Bottom;
     for (const ChartPoint& p : series.Points()) {
+        if (p.x < bottom.Minimum || p.x > bottom.Maximum)
+            continue; // only the marks of the points on the page
         const QPointF at = PositionOf(p.x, p.y);
         const QString text = Text(FormatDecimal(p.y, 3, separator));
-        const QRectF box(at.x() - labels.horizontalAdvance(text) / 2.0 - 3,
-                         at.y() - 8 - labels.height() - 2, labels.horizontalAdvance(text) + 6,
-                         labels.height() + 2);
+        const double w = labels.horizontalAdvance(text) + 6;
+        const double h = labels.height() + 2;
+        // Beside its point, yet whole inside the chart.
+        const QRectF box(std::clamp(at.x() - w / 2, 0.0, std::max(0.0, width() - w)),
+                         std::clamp(at.y() - 8 - h, 0.0, std::max(0.0, height() - h)), w, h);
         painter.setPen(QColor(220, 220, 220));
-        painter.drawLine(at, QPointF(at.x(), box.bottom()));
+        painter.drawLine(at, QPointF(std::clamp(at.x(), box.left(), box.right()), box.bottom()));
         painter.setPen(QColor(128, 128, 128));
         painter.setBrush(QColor(255, 255, 196));
         painter.drawRect(box);

@@ -122,25 +122,31 @@ TEST_F(PrintTextTest, EveryFixedPhraseHasItsExactCodePoints) {
         EXPECT_EQ(PrintTextRenderer::FixedPrintText(missing), nullptr) << missing;
 }
 
-TEST_F(PrintTextTest, ColourEscapeSplitAtEveryByteActsAsWhole) {
-    const Bytes stream = Concat({B("ab"), Esc({0x02, 'J'}), B("cd"), Esc({0x01, 'I'}), B("e")});
+TEST_F(PrintTextTest, EscapesSplitAtEveryByteActAsWhole) {
+    // Colour, code page (to 1251), phrase and text in that code page: however the read cuts
+    // the stream, the pane gets the same.
+    const Bytes stream =
+        Concat({B("ab"), Esc({0x02, 'J'}), B("cd"), Esc({0xFF, 0xFE, 0xE3, 0x04}),
+                Esc({'%', '$', 0xF1, 0x04}), Esc({0x01, 'I'}), B("\xCF\xF0\x0D\x0A")});
+    const std::vector<TextRun> expected{{u"ab", kGreen},
+                                        {u"cd\u0639\u0648\u0636 \u0634\u0648\u062F\r", kBlue},
+                                        {u"Пр\r", kRed}};
     for (std::size_t split = 1; split < stream.size(); ++split) {
         MainState s;
         RecordingPane p;
         PrintTextRenderer r(s, p);
         r.ProcessPrintChunk(stream.data(), static_cast<int>(split));
         r.ProcessPrintChunk(stream.data() + split, static_cast<int>(stream.size() - split));
-        EXPECT_EQ(p.runs, (std::vector<TextRun>{{u"ab", kGreen}, {u"cd", kBlue}, {u"e", kRed}}))
-            << split;
+        EXPECT_EQ(p.Breaks(), expected) << split;
+        EXPECT_EQ(s.PrintCodePage, 1251u) << split;
     }
 }
 
-TEST_F(PrintTextTest, ParametersOutsideTheMarkersChunkAbandonTheEscape) {
-    // The code-page marker's parameters belong to the next chunk: the escape is given up, the
-    // one parameter byte that came is dropped and the next chunk is text.
-    Feed({Concat({B("x"), Esc({0xFF, 0xFE, 0xA8})}), B("\x03yz")});
-    EXPECT_EQ(pane.Text(), u"x\x03yz");
-    EXPECT_EQ(state.PrintCodePage, 28605u);
+TEST_F(PrintTextTest, ParameterBytesAreTakenAsTheyAre) {
+    // A NUL or LF among the parameters is a parameter, not an escape or a skipped byte.
+    Feed(Concat({Esc({0xFF, 0xFE, 0x0A, 0x00}), B("x")}));
+    EXPECT_EQ(state.PrintCodePage, 10u);
+    EXPECT_EQ(pane.Text(), u"x");
 }
 
 TEST_F(PrintTextTest, CodePageSwitchDecodesLaterTextAndCutCharactersWaitForTheirRest) {

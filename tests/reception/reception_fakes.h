@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -58,7 +59,25 @@ struct RecordingPane final : IPrintPane {
         std::u16string text;
         std::uint32_t colour;
         bool operator==(const Run&) const = default;
+        friend void PrintTo(const Run& run, std::ostream* out) {
+            *out << '"';
+            for (const char16_t c : run.text) {
+                if (c >= 0x20 && c < 0x7F)
+                    *out << static_cast<char>(c);
+                else
+                    *out << "\\u" << std::hex << static_cast<int>(c) << std::dec;
+            }
+            *out << "\" 0x" << std::hex << run.colour << std::dec;
+        }
     };
+    // The runs with every CR LF as one CR: both are one line break in the pane.
+    std::vector<Run> Breaks() const {
+        std::vector<Run> out = runs;
+        for (Run& r : out)
+            for (std::size_t at; (at = r.text.find(u"\r\n")) != std::u16string::npos;)
+                r.text.erase(at + 1, 1);
+        return out;
+    }
     void AppendText(std::u16string_view text, std::uint32_t colour) override {
         ++appends;
         if (!runs.empty() && runs.back().colour == colour)
