@@ -7,6 +7,8 @@
 #include "graphics/bitmap_factory.h"
 #include "graphics/ui/qt_bitmap.h"
 #include "graphics/ui/qt_image_control.h"
+#include "tests/app/form_test_util.h"
+#include "tests/support/recording_message_box.h"
 #include "tests/support/sim_harness.h"
 
 #include <QApplication>
@@ -25,6 +27,7 @@
 #include <unistd.h>
 
 namespace fs = std::filesystem;
+using quillon::test::RecordingMessageBox;
 using quillon::test::ScopedSimEnvironment;
 using quillon::test::SimHarness;
 
@@ -48,24 +51,8 @@ private:
     fs::path path_;
 };
 
-class RecordingMessageBox final : public IMessageBox {
-public:
-    void ShowTextMessage(const std::u16string& text) override { shown.push_back(text); }
-    std::vector<std::u16string> shown;
-};
-
 std::string Text(const QWidget* control) {
     return qobject_cast<const QLabel*>(control)->text().toStdString();
-}
-
-// The picture of an image control, compared by colour with the named skin image.
-bool ShowsImage(TFormMain& form, const char* control, const char* name) {
-    Bitmap* image = form.Factory().LoadBitmapA(name, true);
-    const QImage expected = ToQImage(image).convertToFormat(QImage::Format_RGB32);
-    form.Factory().FreeBitmap(image);
-    const ::Bitmap* picture = QtImageControl::Of(form.Control<QLabel>(control))->Picture();
-    return !expected.isNull() && picture &&
-           ToQImage(picture).convertToFormat(QImage::Format_RGB32) == expected;
 }
 
 bool Shown(const QWidget* control) {

@@ -5,6 +5,7 @@
 #include "reception/ui/wave_chart.h"
 #include "tests/reception/reception_fakes.h"
 #include "tests/support/modal_dialog.h"
+#include "tests/support/recording_message_box.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -21,11 +22,6 @@
 namespace {
 
 using namespace quillon::test;
-
-struct RecordingMessages final : IMessageBox {
-    void ShowTextMessage(const std::u16string& text) override { shown.push_back(text); }
-    std::vector<std::u16string> shown;
-};
 
 QByteArray ReadAll(const QString& path) {
     QFile file(path);
@@ -76,7 +72,7 @@ protected:
     FakeWaveView view;
     WaveCapture capture{state, view};
     TWaveChart chart;
-    RecordingMessages messages;
+    RecordingMessageBox messages;
 };
 
 TEST_F(ChartSaveTest, FormatFollowsTheExtensionAndBmpIsTheDefault) {
@@ -134,7 +130,7 @@ protected:
 
     QTemporaryDir dir;
     TRichTextPane pane;
-    RecordingMessages messages;
+    RecordingMessageBox messages;
     std::vector<QString> opened;
     std::function<void(const QString&)> open = [this](const QString& p) { opened.push_back(p); };
 };
