@@ -4,20 +4,35 @@
 #include <cmath>
 
 void ChartSeries::Clear() {
-    points_.clear();
+    y_.clear();
+    x_.clear();
+    colours_.clear();
     sorted_ = true;
     minY_ = maxY_ = 0;
 }
 
 void ChartSeries::Add(double x, double y, std::uint32_t colour) {
-    if (points_.empty()) {
+    const std::size_t n = y_.size();
+    if (n == 0) {
+        colour_ = colour;
         minY_ = maxY_ = y;
     } else {
-        sorted_ = sorted_ && x >= points_.back().x;
+        sorted_ = sorted_ && x >= X(n - 1);
         minY_ = std::min(minY_, y);
         maxY_ = std::max(maxY_, y);
     }
-    points_.push_back({x, y, colour});
+    if (x_.empty() && x != static_cast<double>(n)) {
+        x_.reserve(y_.capacity());
+        for (std::size_t i = 0; i < n; ++i)
+            x_.push_back(static_cast<double>(i));
+    }
+    if (!x_.empty())
+        x_.push_back(x);
+    if (colours_.empty() && colour != colour_)
+        colours_.assign(n, colour_);
+    if (!colours_.empty())
+        colours_.push_back(colour);
+    y_.push_back(static_cast<float>(y));
 }
 
 std::pair<double, double> ChartModel::LeftRange() const {
@@ -43,33 +58,53 @@ void ComputeChartColumns(const ChartSeries& series, double xmin, double xmax, in
                          std::ptrdiff_t& after) {
     out.assign(static_cast<std::size_t>(std::max(columns, 0)), ChartColumn{});
     before = after = -1;
-    const std::vector<ChartPoint>& points = series.Points();
-    if (columns <= 0 || points.empty() || !(xmax > xmin))
+    const std::size_t count = series.Count();
+    if (columns <= 0 || count == 0 || !(xmax > xmin))
         return;
     const double scale = (columns - 1) / (xmax - xmin);
     // Points up to half a column outside the range still round into the edge columns.
     const double halfColumn = 0.5 / scale;
     const double low = xmin - halfColumn;
     const double high = xmax + halfColumn;
-    const auto byX = [](const ChartPoint& p, double x) { return p.x < x; };
-    const auto first = std::lower_bound(points.begin(), points.end(), low, byX);
-    std::size_t i = static_cast<std::size_t>(first - points.begin());
+    // The first point at or right of `low`.
+    std::size_t lo = 0;
+    std::size_t hi = count;
+    while (lo < hi) {
+        const std::size_t mid = lo + (hi - lo) / 2;
+        if (series.X(mid) < low)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    std::size_t i = lo;
     if (i > 0)
         before = static_cast<std::ptrdiff_t>(i - 1);
-    for (; i < points.size() && points[i].x < high; ++i) {
-        const ChartPoint& p = points[i];
-        const int column =
-            std::clamp(static_cast<int>(std::floor((p.x - xmin) * scale + 0.5)), 0, columns - 1);
+    // Points come sorted by x, so each column's points follow one another: one tight loop per
+    // column up to the x where the next column begins.
+    while (i < count && series.X(i) < high) {
+        const double x = series.X(i);
+        const double y = series.Y(i);
+        const int column = std::min(static_cast<int>((x - xmin) * scale + 0.5), columns - 1);
+        const double limit = std::min(high, xmin + (column + 0.5) / scale);
+        double lowest = y;
+        double highest = y;
+        std::size_t j = i + 1;
+        for (; j < count && series.X(j) < limit; ++j) {
+            const double v = series.Y(j);
+            lowest = std::min(lowest, v);
+            highest = std::max(highest, v);
+        }
         ChartColumn& c = out[static_cast<std::size_t>(column)];
         if (!c.Used) {
-            c = {p.y, p.y, p.y, p.y, p.colour, true};
-        } else {
-            c.Last = p.y;
-            c.Low = std::min(c.Low, p.y);
-            c.High = std::max(c.High, p.y);
+            c = {y, series.Y(j - 1), lowest, highest, series.Colour(i), true};
+        } else { // rounding put the start of this run into the column before's last place
+            c.Last = series.Y(j - 1);
+            c.Low = std::min(c.Low, lowest);
+            c.High = std::max(c.High, highest);
         }
+        i = j;
     }
-    if (i < points.size())
+    if (i < count)
         after = static_cast<std::ptrdiff_t>(i);
 }
 

@@ -17,14 +17,19 @@ struct ChartPoint {
 
 enum class ChartPen { Solid, Dash };
 
+// A line series.  Stored compactly for long curves: y as single precision, x only once a point
+// is not at its index, colours only once they differ.
 class ChartSeries {
 public:
     void Clear();
     void Add(double x, double y, std::uint32_t colour);
-    void Reserve(std::size_t count) { points_.reserve(count); }
+    void Reserve(std::size_t count) { y_.reserve(count); }
 
-    std::size_t Count() const { return points_.size(); }
-    const std::vector<ChartPoint>& Points() const { return points_; }
+    std::size_t Count() const { return y_.size(); }
+    double X(std::size_t i) const { return x_.empty() ? static_cast<double>(i) : x_[i]; }
+    double Y(std::size_t i) const { return y_[i]; }
+    std::uint32_t Colour(std::size_t i) const { return colours_.empty() ? colour_ : colours_[i]; }
+    ChartPoint At(std::size_t i) const { return {X(i), Y(i), Colour(i)}; }
     // Every point lies at or right of the one before: the chart can search the page's points.
     bool SortedByX() const { return sorted_; }
     double MinY() const { return minY_; }
@@ -34,7 +39,10 @@ public:
     bool MarksVisible = false; // each point's value in a small box beside it
 
 private:
-    std::vector<ChartPoint> points_;
+    std::vector<float> y_;
+    std::vector<double> x_;              // empty while every point's x is its index
+    std::vector<std::uint32_t> colours_; // empty while every point has colour_
+    std::uint32_t colour_ = 0;
     bool sorted_ = true;
     double minY_ = 0;
     double maxY_ = 0;

@@ -20,7 +20,7 @@ WaveCapture::WaveCapture(MainState& state, IWaveView& view) : state_(state), vie
 }
 
 double WaveCapture::RoundToTenth(double value) {
-    return std::nearbyint(value / 0.1) * 0.1;
+    return std::rint(value / 0.1) * 0.1; // the default rounding: ties to even
 }
 
 int WaveCapture::SampleCount() const {

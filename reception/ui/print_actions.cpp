@@ -70,7 +70,7 @@ void PrintReport(TRichTextPane& pane, QWidget* parent) {
     QPrintDialog dialog(&printer, parent);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    pane.print(&printer);
+    pane.Print(&printer);
 }
 
 QString EditReport(TRichTextPane& pane, QWidget* parent, IMessageBox& messages,

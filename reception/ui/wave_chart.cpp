@@ -222,22 +222,22 @@ void TWaveChart::DrawAxes(QPainter& painter, const QRect& plot) const {
 }
 
 void TWaveChart::DrawSeries(QPainter& painter, const QRect& plot, const ChartSeries& series) const {
-    const std::vector<ChartPoint>& points = series.Points();
-    if (points.empty())
+    const std::size_t count = series.Count();
+    if (count == 0)
         return;
     painter.setClipRect(plot);
     painter.setRenderHint(QPainter::Antialiasing, false);
     LineBatch batch(painter, series.Pen == ChartPen::Dash ? Qt::DashLine : Qt::SolidLine);
-    if (points.size() == 1) {
-        const QPointF p = PositionOf(points[0].x, points[0].y);
-        batch.Add(p, p, points[0].colour);
+    if (count == 1) {
+        const QPointF p = PositionOf(series.X(0), series.Y(0));
+        batch.Add(p, p, series.Colour(0));
         return;
     }
-    if (!series.SortedByX() || points.size() <= static_cast<std::size_t>(2 * plot.width())) {
+    if (!series.SortedByX() || count <= static_cast<std::size_t>(2 * plot.width())) {
         // Few points: the line through every one, each piece in the colour of its end.
-        for (std::size_t i = 1; i < points.size(); ++i)
-            batch.Add(PositionOf(points[i - 1].x, points[i - 1].y),
-                      PositionOf(points[i].x, points[i].y), points[i].colour);
+        for (std::size_t i = 1; i < count; ++i)
+            batch.Add(PositionOf(series.X(i - 1), series.Y(i - 1)),
+                      PositionOf(series.X(i), series.Y(i)), series.Colour(i));
         return;
     }
     // Many points: per pixel column a line from the lowest to the highest, joined to the
@@ -251,10 +251,9 @@ void TWaveChart::DrawSeries(QPainter& painter, const QRect& plot, const ChartSer
     const double ymin = ShownLeftRange().first;
     const auto py = [&](double y) { return plot.bottom() - (y - ymin) * yscale; };
     bool havePrevious = before >= 0;
-    QPointF previous = havePrevious
-                           ? PositionOf(points[static_cast<std::size_t>(before)].x,
-                                        points[static_cast<std::size_t>(before)].y)
-                           : QPointF();
+    QPointF previous = havePrevious ? PositionOf(series.X(static_cast<std::size_t>(before)),
+                                                 series.Y(static_cast<std::size_t>(before)))
+                                    : QPointF();
     for (int c = 0; c < static_cast<int>(columns.size()); ++c) {
         const ChartColumn& column = columns[static_cast<std::size_t>(c)];
         if (!column.Used)
@@ -267,7 +266,7 @@ void TWaveChart::DrawSeries(QPainter& painter, const QRect& plot, const ChartSer
         havePrevious = true;
     }
     if (after >= 0 && havePrevious) {
-        const ChartPoint& next = points[static_cast<std::size_t>(after)];
+        const ChartPoint next = series.At(static_cast<std::size_t>(after));
         batch.Add(previous, PositionOf(next.x, next.y), next.colour);
     }
 }
@@ -277,7 +276,8 @@ void TWaveChart::DrawMarks(QPainter& painter, const ChartSeries& series) const {
     const char16_t separator = QLocale().decimalPoint().at(0).unicode();
     painter.setFont(labelFont_);
     const ChartAxis& bottom = model_->Bottom;
-    for (const ChartPoint& p : series.Points()) {
+    for (std::size_t i = 0; i < series.Count(); ++i) {
+        const ChartPoint p = series.At(i);
         if (p.x < bottom.Minimum || p.x > bottom.Maximum)
             continue; // only the marks of the points on the page
         const QPointF at = PositionOf(p.x, p.y);

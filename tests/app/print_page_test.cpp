@@ -17,7 +17,6 @@
 #include <QMimeData>
 #include <QSlider>
 #include <QTest>
-#include <QTextBlock>
 
 #include <gtest/gtest.h>
 
@@ -57,11 +56,7 @@ protected:
         return QString::fromStdString(sim.ScratchDir() + "/" + name);
     }
     // The colour of the first character of the pane's line `line`.
-    QColor LineColour(int line) {
-        QTextCursor cursor(pane().document()->findBlockByNumber(line));
-        cursor.movePosition(QTextCursor::NextCharacter);
-        return cursor.charFormat().foreground().color();
-    }
+    QColor LineColour(int line) { return ColourOf(pane().Document().ColourAt({line, 0})); }
     // Answers the next file dialog by typing `path` into its name field.
     static void AnswerFileDialog(const QString& path) {
         WhenModalDialogShows([path](QDialog* dialog) {
@@ -80,16 +75,16 @@ protected:
 TEST_F(PrintPageTest, ReportArrivesColouredAndInItsCodePagesWhateverTheReadsCut) {
     ASSERT_TRUE(sim.Ok("report codepage=936 split=5 gap_ms=2"));
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return pane().toPlainText().contains(QStringLiteral("Tester: ScanTool")); }, kWait));
+        [&] { return pane().PlainText().contains(QStringLiteral("Tester: ScanTool")); }, kWait));
     const std::vector<QString> lines = pane().Lines();
-    ASSERT_EQ(lines.size(), 9u) << pane().toPlainText().toStdString();
+    ASSERT_EQ(lines.size(), 9u) << pane().PlainText().toStdString();
     EXPECT_EQ(lines[0], QStringLiteral("==== Battery test report ===="));
     EXPECT_EQ(LineColour(0), QColor(0, 102, 255));
     EXPECT_EQ(lines[2], QStringLiteral("蓄电池测试结果：良好"));
     EXPECT_EQ(LineColour(2), QColor(153, 51, 187));
     EXPECT_EQ(lines[4], QStringLiteral("\u0645\u0642\u062F\u0627\u0631 \u0645\u0642\u0627\u0648"
                                        "\u0645\u062A: 4.2 m\u03A9"));
-    EXPECT_EQ(pane().document()->findBlockByNumber(4).textDirection(), Qt::RightToLeft);
+    EXPECT_TRUE(pane().LineIsRightToLeft(4));
     std::u16string healthy = *PrintTextRenderer::FixedPrintText(0xF103);
     healthy.resize(healthy.size() - 2); // without its CR LF
     EXPECT_EQ(lines[6], QString::fromStdU16String(healthy));
@@ -101,7 +96,7 @@ TEST_F(PrintPageTest, ReportArrivesColouredAndInItsCodePagesWhateverTheReadsCut)
 
 TEST_F(PrintPageTest, WaveformCaptureFillsTheChartAndTheActionsWorkOnIt) {
     ASSERT_TRUE(sim.Ok("text before"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !pane().toPlainText().isEmpty(); }, kWait));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !pane().PlainText().isEmpty(); }, kWait));
     ASSERT_TRUE(sim.Ok("wave_sweep count=3000 frame=250 gap_ms=150"));
     ASSERT_TRUE(sim.Ok("text hidden while capturing"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return form->State().ChartShown; }, kWait));
@@ -116,7 +111,7 @@ TEST_F(PrintPageTest, WaveformCaptureFillsTheChartAndTheActionsWorkOnIt) {
     EXPECT_EQ(page().SampleStat()->text(), QStringLiteral("Voltage Min=11.8V and Max=14.4V"));
     EXPECT_TRUE(page().SampleStat()->isVisible());
     EXPECT_EQ(page().TrackBar()->maximum(), 3000 - 1024);
-    EXPECT_FALSE(pane().toPlainText().contains(QStringLiteral("hidden")));
+    EXPECT_FALSE(pane().PlainText().contains(QStringLiteral("hidden")));
 
     // Releasing the thumb at 500 shows samples 500 ... 1523.
     QSlider* track = page().TrackBar();
@@ -130,10 +125,10 @@ TEST_F(PrintPageTest, WaveformCaptureFillsTheChartAndTheActionsWorkOnIt) {
     TWaveChart* chartWidget = page().Chart();
     QTest::mouseClick(chartWidget, Qt::LeftButton, {},
                       chartWidget->PositionOf(900, 13.0).toPoint());
-    const auto& level = chart.Series[WaveCapture::kCursorLine].Points();
-    ASSERT_EQ(level.size(), 2u);
-    EXPECT_NEAR(level[1].y, 13.0, 1e-9);
-    EXPECT_NEAR(level[1].x, 900, 2);
+    const ChartSeries& level = chart.Series[WaveCapture::kCursorLine];
+    ASSERT_EQ(level.Count(), 2u);
+    EXPECT_NEAR(level.Y(1), 13.0, 1e-6);
+    EXPECT_NEAR(level.X(1), 900, 2);
 
     // The save button: BMP when the name has no extension, and the success message.
     messages.shown.clear();
@@ -149,7 +144,7 @@ TEST_F(PrintPageTest, WaveformCaptureFillsTheChartAndTheActionsWorkOnIt) {
     QTest::mouseClick(form->Control("imgbtn_clear"), Qt::LeftButton);
     EXPECT_TRUE(pane().isVisible());
     EXPECT_FALSE(chartWidget->isVisible());
-    EXPECT_TRUE(pane().toPlainText().isEmpty());
+    EXPECT_TRUE(pane().PlainText().isEmpty());
     EXPECT_EQ(form->State().WaveBytes, 0);
     for (const ChartSeries& s : chart.Series)
         EXPECT_EQ(s.Count(), 0u);
@@ -212,7 +207,7 @@ TEST_F(PrintPageTest, EveryActionAnswersItsButtonAndItsCaption) {
         const std::uint8_t red[] = {0, '$', '$', 1, 'I', 'r', 'e', 'd'};
         page().Reception().Text().ProcessPrintChunk(red, sizeof red);
         QTest::mouseClick(form->Control(control), Qt::LeftButton);
-        EXPECT_TRUE(pane().toPlainText().isEmpty()) << control;
+        EXPECT_TRUE(pane().PlainText().isEmpty()) << control;
         EXPECT_EQ(page().Reception().Text().PrintColour(), kDefaultPrintColour) << control;
     }
 }

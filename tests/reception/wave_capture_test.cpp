@@ -56,9 +56,9 @@ TEST_F(WaveCaptureTest, SteadySamplesPageOnAtTheFirstTickThatReachesTheAxisMaxim
     capture.TimerMonitorWaveRecvTimer();
     EXPECT_FALSE(view.watchdog);
     // Points carry x = index, volts rounded to 0.1 and red.
-    const ChartPoint p = Series(WaveCapture::kCurve).Points()[2999];
+    const ChartPoint p = Series(WaveCapture::kCurve).At(2999);
     EXPECT_EQ(p.x, 2999);
-    EXPECT_DOUBLE_EQ(p.y, 12.5);
+    EXPECT_FLOAT_EQ(static_cast<float>(p.y), 12.5f);
     EXPECT_EQ(p.colour, WaveCapture::kRed);
 }
 
@@ -85,15 +85,15 @@ TEST_F(WaveCaptureTest, StatisticsLinesAndCaption) {
     Samples({130, 126, 142});
     capture.TimerMonitorWaveRecvTimer();
     EXPECT_EQ(view.caption, u"Voltage Min=12.6V and Max=14.2V");
-    const auto& minLine = Series(WaveCapture::kMinLine).Points();
-    const auto& maxLine = Series(WaveCapture::kMaxLine).Points();
-    ASSERT_EQ(minLine.size(), 2u);
-    ASSERT_EQ(maxLine.size(), 2u);
-    EXPECT_EQ(minLine[0].x, 0);
-    EXPECT_EQ(minLine[1].x, 3);
-    EXPECT_NEAR(minLine[0].y, 12.5, 1e-5);
-    EXPECT_NEAR(maxLine[1].y, 14.3, 1e-5);
-    EXPECT_EQ(maxLine[1].colour, WaveCapture::kYellow);
+    const ChartSeries& minLine = Series(WaveCapture::kMinLine);
+    const ChartSeries& maxLine = Series(WaveCapture::kMaxLine);
+    ASSERT_EQ(minLine.Count(), 2u);
+    ASSERT_EQ(maxLine.Count(), 2u);
+    EXPECT_EQ(minLine.X(0), 0);
+    EXPECT_EQ(minLine.X(1), 3);
+    EXPECT_NEAR(minLine.Y(0), 12.5, 1e-5);
+    EXPECT_NEAR(maxLine.Y(1), 14.3, 1e-5);
+    EXPECT_EQ(maxLine.Colour(1), WaveCapture::kYellow);
     EXPECT_FALSE(capture.Chart().Left.Automatic);
     EXPECT_NEAR(capture.Chart().Left.Minimum, 12.4, 1e-9); // 12.6 - 0.16
     EXPECT_NEAR(capture.Chart().Left.Maximum, 14.4, 1e-9); // 14.2 + 0.16
@@ -123,12 +123,12 @@ TEST_F(WaveCaptureTest, NewCaptureClearsCurveAndMarkersButKeepsTheLevelLine) {
     Steady(50, 120);
     capture.TimerMonitorWaveRecvTimer();
     capture.Chart1Click(20.4, 12.34);
-    const auto cursor = Series(WaveCapture::kCursorLine).Points();
-    ASSERT_EQ(cursor.size(), 2u);
-    EXPECT_EQ(cursor[0].x, 0);
-    EXPECT_EQ(cursor[1].x, 20.4);
-    EXPECT_NEAR(cursor[1].y, 12.3, 1e-9);
-    EXPECT_EQ(cursor[1].colour, WaveCapture::kGreen);
+    const ChartSeries& cursor = Series(WaveCapture::kCursorLine);
+    ASSERT_EQ(cursor.Count(), 2u);
+    EXPECT_EQ(cursor.X(0), 0);
+    EXPECT_EQ(cursor.X(1), 20.4);
+    EXPECT_NEAR(cursor.Y(1), 12.3, 1e-6);
+    EXPECT_EQ(cursor.Colour(1), WaveCapture::kGreen);
     capture.FinishWaveCapture();
     capture.TimerMonitorWaveRecvTimer();
 
