@@ -48,7 +48,7 @@ QIcon SaveIcon() {
     p.drawRoundedRect(QRectF(1.5, 1.5, 13, 13), 2, 2);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(230, 236, 245));
-    p.drawRect(QRectF(4, 2, 8, 4));   // the shutter
+    p.drawRect(QRectF(4, 2, 8, 4));     // the shutter
     p.drawRect(QRectF(3.5, 8.5, 9, 5)); // the label
     p.setBrush(QColor(38, 92, 156));
     p.drawRect(QRectF(9, 2.5, 2, 3));
@@ -106,8 +106,8 @@ TPrintPage::TPrintPage(TFormMain& form, int dy, std::vector<QWidget*>& controls)
     richEdit_ = Place<TRichTextPane>(&form, "RichEdit", 18, 59 + dy, 921, 425);
     controls.push_back(richEdit_);
 
-    reception_ = std::make_unique<PrintReception>(form.State(), *richEdit_,
-                                                 static_cast<IWaveView&>(*this));
+    reception_ =
+        std::make_unique<PrintReception>(form.State(), *richEdit_, static_cast<IWaveView&>(*this));
     chart_->SetModel(&reception_->Wave().Chart());
     open_ = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
 }

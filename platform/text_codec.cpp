@@ -148,7 +148,8 @@ bool CodePageDecoder::Open(std::uint32_t codePage) {
     opened_ = true;
     openCodePage_ = codePage;
     const std::string name = IconvNameOfCodePage(codePage);
-    iconv_t cd = name.empty() ? reinterpret_cast<iconv_t>(-1) : iconv_open("UTF-16LE", name.c_str());
+    iconv_t cd =
+        name.empty() ? reinterpret_cast<iconv_t>(-1) : iconv_open("UTF-16LE", name.c_str());
     if (cd == reinterpret_cast<iconv_t>(-1) && codePage != fallback_) {
         const std::string fallback = IconvNameOfCodePage(fallback_);
         if (!fallback.empty())

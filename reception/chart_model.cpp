@@ -130,7 +130,8 @@ std::u16string FormatDecimal(double value, int decimals, char16_t separator) {
     const double scaled = std::round(value * scale * (1 + 1e-12));
     const bool negative = scaled < 0;
     auto units = static_cast<unsigned long long>(std::fabs(scaled));
-    const auto whole = static_cast<unsigned long long>(units / static_cast<unsigned long long>(scale));
+    const auto whole =
+        static_cast<unsigned long long>(units / static_cast<unsigned long long>(scale));
     auto fraction = units % static_cast<unsigned long long>(scale);
     std::u16string digits;
     int places = decimals;

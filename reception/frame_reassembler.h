@@ -18,7 +18,7 @@ public:
 
 class FrameReassembler {
 public:
-    static constexpr int kChunkMax = 1024;   // the most one poll reads
+    static constexpr int kChunkMax = 1024;    // the most one poll reads
     static constexpr int kPendingSize = 2049; // fewer than 512 pending plus one chunk fit
     static constexpr int kTrustedLength = 512;
 

@@ -141,7 +141,8 @@ void PrintDocument::NewLine() {
 
 TextPosition PrintDocument::Clamp(TextPosition at) const {
     at.line = std::clamp(at.line, 0, LineCount() - 1);
-    at.column = std::clamp(at.column, 0, static_cast<int>(lines_[static_cast<std::size_t>(at.line)].length));
+    at.column = std::clamp(at.column, 0,
+                           static_cast<int>(lines_[static_cast<std::size_t>(at.line)].length));
     return at;
 }
 

@@ -59,7 +59,7 @@ private:
     std::uint32_t colour_ = kDefaultPrintColour;
     std::uint8_t line_[kLineBufferSize] = {};
     int lineCount_ = 0;
-    std::uint8_t lastByte_ = 0;   // the last byte of the previous chunk
-    bool shownCarriage_ = false;  // the pane's text ends with a CR
-    std::u16string converted_;    // reused for every flush
+    std::uint8_t lastByte_ = 0;  // the last byte of the previous chunk
+    bool shownCarriage_ = false; // the pane's text ends with a CR
+    std::u16string converted_;   // reused for every flush
 };

@@ -21,7 +21,8 @@ namespace {
 
 // The extension of a filter such as "PNG image (*.png)", without the dot.
 QString ExtensionOf(const QString& filter) {
-    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("\\*\\.(\\w+)")).match(filter);
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("\\*\\.(\\w+)")).match(filter);
     return m.hasMatch() ? m.captured(1) : QString();
 }
 

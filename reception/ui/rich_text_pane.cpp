@@ -16,14 +16,14 @@
 
 namespace {
 
-constexpr int kMargin = 4;          // pixels left of and above the text
+constexpr int kMargin = 4;              // pixels left of and above the text
 constexpr int kMaxShownColumns = 16384; // longer lines show their beginning only
-constexpr int kRepaintMs = 30;      // while text streams in, the view is redrawn this often
+constexpr int kRepaintMs = 30;          // while text streams in, the view is redrawn this often
 
 QString LineText(const PrintDocument& document, int line) {
     const std::u16string_view text = document.Line(line);
-    return QString::fromUtf16(text.data(),
-                              static_cast<qsizetype>(std::min<std::size_t>(text.size(), kMaxShownColumns)));
+    return QString::fromUtf16(
+        text.data(), static_cast<qsizetype>(std::min<std::size_t>(text.size(), kMaxShownColumns)));
 }
 
 QTextOption LineOption(QTextOption::WrapMode wrap) {
@@ -87,8 +87,8 @@ void TRichTextPane::changeEvent(QEvent* event) {
     QTextLine line = probe.createLine();
     line.setLineWidth(1e6);
     probe.endLayout();
-    lineHeight_ = std::max(1, static_cast<int>(std::ceil(std::max(
-                                  line.height(), QFontMetricsF(font()).lineSpacing()))));
+    lineHeight_ = std::max(1, static_cast<int>(std::ceil(
+                                  std::max(line.height(), QFontMetricsF(font()).lineSpacing()))));
     ForgetLayouts(0);
     advances_.assign(0x10000, -1.0f);
     maxWidth_ = 0;
@@ -190,7 +190,8 @@ void TRichTextPane::ShowCaret() {
     const int width = viewport()->width() - 2 * kMargin;
     if (horizontal->value() == 0 && maxWidth_ <= width)
         return; // every line fits: nothing to look for sideways
-    const qreal x = LayoutOf(caret_.line).lineAt(0).cursorToX(std::min(caret_.column, kMaxShownColumns));
+    const qreal x =
+        LayoutOf(caret_.line).lineAt(0).cursorToX(std::min(caret_.column, kMaxShownColumns));
     if (x < horizontal->value())
         horizontal->setValue(static_cast<int>(x));
     else if (x > horizontal->value() + width)
@@ -253,7 +254,8 @@ void TRichTextPane::paintEvent(QPaintEvent*) {
         const qreal offset = (lineHeight_ - layout.lineAt(0).height()) / 2;
         layout.draw(&painter, QPointF(dx, y + offset), selection);
         if (line == caret_.line && hasFocus()) {
-            const qreal x = dx + layout.lineAt(0).cursorToX(std::min(caret_.column, kMaxShownColumns));
+            const qreal x =
+                dx + layout.lineAt(0).cursorToX(std::min(caret_.column, kMaxShownColumns));
             painter.setPen(palette().color(QPalette::Text));
             painter.drawLine(QPointF(x, y + 1), QPointF(x, y + lineHeight_ - 2));
         }
@@ -330,7 +332,8 @@ std::vector<QString> TRichTextPane::Lines() const {
 
 QByteArray TRichTextPane::Utf16Text() const {
     const std::vector<std::uint8_t> bytes = document_.Utf16LeLines();
-    return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                      static_cast<qsizetype>(bytes.size()));
 }
 
 bool TRichTextPane::LineIsRightToLeft(int index) const {

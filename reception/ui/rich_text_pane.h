@@ -84,8 +84,8 @@ private:
     TextPosition anchor_;
     TextPosition caret_;
     int lineHeight_ = 16;
-    int maxWidth_ = 0;       // widest line measured so far, in pixels
-    int measuredLines_ = 0;  // lines [0, measuredLines_) are in maxWidth_
+    int maxWidth_ = 0;      // widest line measured so far, in pixels
+    int measuredLines_ = 0; // lines [0, measuredLines_) are in maxWidth_
     bool selecting_ = false;
     bool appending_ = false; // repaints wait for the repaint timer
     QTimer repaintTimer_;

@@ -14,10 +14,10 @@ namespace {
 
 constexpr int kTrackBarHeight = 20; // the track bar lies along the chart's bottom edge
 constexpr int kMargin = 4;
-constexpr int kTopMargin = 26;      // room for the save button and the marks of the top line
+constexpr int kTopMargin = 26; // room for the save button and the marks of the top line
 constexpr int kRightMargin = 16;
 constexpr int kTick = 4;
-constexpr double kClickSlop = 4;    // pixels a press may move and still be a click
+constexpr double kClickSlop = 4; // pixels a press may move and still be a click
 
 int DecimalsOf(double step) {
     return step >= 1 ? 0 : std::clamp(static_cast<int>(std::ceil(-std::log10(step) - 1e-9)), 0, 6);
@@ -163,7 +163,8 @@ void TWaveChart::DrawAxes(QPainter& painter, const QRect& plot) const {
     const double xmax = bottom.Maximum;
     if (xmax > xmin) {
         const int slot = labels.horizontalAdvance(QStringLiteral("0000000")) + 16;
-        const double step = NiceStep(xmax - xmin, std::max(2, plot.width() / slot), bottom.Increment);
+        const double step =
+            NiceStep(xmax - xmin, std::max(2, plot.width() / slot), bottom.Increment);
         const int decimals = DecimalsOf(step);
         painter.setFont(labelFont_);
         for (double v = std::ceil(xmin / step - 1e-9) * step; v <= xmax + step * 1e-9; v += step) {
@@ -189,8 +190,8 @@ void TWaveChart::DrawAxes(QPainter& painter, const QRect& plot) const {
 
     // Left axis: labels (grid only when asked for) and the title read upwards.
     const auto [ymin, ymax] = ShownLeftRange();
-    const double ystep = NiceStep(ymax - ymin, std::max(1, plot.height() / (labels.height() + 8)),
-                                  left.Increment);
+    const double ystep =
+        NiceStep(ymax - ymin, std::max(1, plot.height() / (labels.height() + 8)), left.Increment);
     const int ydecimals = DecimalsOf(ystep);
     painter.setFont(labelFont_);
     for (double v = std::ceil(ymin / ystep - 1e-9) * ystep; v <= ymax + ystep * 1e-9; v += ystep) {

@@ -86,8 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::uint64_t c = cuts;
     std::uint64_t t = ticks;
     while (pos < stream.size()) {
-        const std::size_t length =
-            std::min<std::size_t>(stream.size() - pos, 1 + (c % 1024));
+        const std::size_t length = std::min<std::size_t>(stream.size() - pos, 1 + (c % 1024));
         c = c * 6364136223846793005ull + 1442695040888963407ull;
         now += static_cast<int>(t % 4) - 1;
         t /= 4;

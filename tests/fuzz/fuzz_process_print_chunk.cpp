@@ -12,7 +12,7 @@ namespace {
 // Every code page of the conversion table, and two that are not in it.
 constexpr std::array<std::uint32_t, 35> kCodePages = {
     28605, 28591, 28592, 28593, 28594, 28595, 28596, 28597, 28598, 28599, 28603, 936,
-    932,   949,   950,   1250,  1251,  1252,  1253,  1254,  1255,  1256,  1257, 1258,
+    932,   949,   950,   1250,  1251,  1252,  1253,  1254,  1255,  1256,  1257,  1258,
     874,   866,   437,   850,   20866, 21866, 65001, 0,     1200,  12345, 54936};
 
 // Reads every appended character so that the sanitizers see a bad view.
@@ -35,7 +35,8 @@ struct CountingPane final : IPrintPane {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);
     MainState state;
-    state.PrintCodePage = kCodePages[in.ConsumeIntegralInRange<std::size_t>(0, kCodePages.size() - 1)];
+    state.PrintCodePage =
+        kCodePages[in.ConsumeIntegralInRange<std::size_t>(0, kCodePages.size() - 1)];
     CountingPane pane;
     PrintTextRenderer renderer(state, pane);
     std::size_t total = 0;

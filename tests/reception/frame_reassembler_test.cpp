@@ -37,8 +37,8 @@ Outcome Feed(const std::vector<Chunk>& chunks) {
         reassembler.AssembleDeviceFrames(c.bytes.data(), static_cast<int>(c.bytes.size()));
         EXPECT_LT(reassembler.PendingCount(), 512);
     }
-    return {sink.events, Bytes(reassembler.Pending(),
-                               reassembler.Pending() + reassembler.PendingCount())};
+    return {sink.events,
+            Bytes(reassembler.Pending(), reassembler.Pending() + reassembler.PendingCount())};
 }
 
 Bytes Head(const Bytes& b, std::size_t n) {
@@ -79,16 +79,13 @@ TEST(FrameReassembler, Table) {
          {{5, Head(wave, 7)}, {7, Concat({end, Head(wave, 4)})}},
          {"E"},
          Head(wave, 4)},
-        {"clock going backwards never continues",
-         {{5, Head(wave, 7)}, {4, Tail(wave, 7)}},
-         {},
-         {}},
+        {"clock going backwards never continues", {{5, Head(wave, 7)}, {4, Tail(wave, 7)}}, {}, {}},
         {"text before a frame hides it", {{5, Concat({B("Hi"), wave})}}, {}, {}},
-        {"lone $ waits for its partner",
-         {{5, B("$")}, {5, Tail(wave, 1)}},
-         {"S6:120"},
+        {"lone $ waits for its partner", {{5, B("$")}, {5, Tail(wave, 1)}}, {"S6:120"}, {}},
+        {"two frames with text between",
+         {{5, Concat({wave, B("text"), end})}},
+         {"S6:120", "E"},
          {}},
-        {"two frames with text between", {{5, Concat({wave, B("text"), end})}}, {"S6:120", "E"}, {}},
         {"valid frame over 512 bytes in one chunk", {{5, big}}, {"S600:9"}, {}},
         {"ten-byte sample frame and end frame",
          {{5, Concat({DeviceFrame(kWaveSamplesCode), end})}},
@@ -100,7 +97,10 @@ TEST(FrameReassembler, Table) {
          {}},
         {"unknown bytes ending in $ keep the $", {{5, B("$$junk-data-here$")}}, {}, B("$")},
         {"trailing text after a frame is dropped", {{5, Concat({wave, B("abc")})}}, {"S6:120"}, {}},
-        {"damaged length 0 gives the header up", {{5, Concat({Damaged(0, 16), wave})}}, {"S6:120"}, {}},
+        {"damaged length 0 gives the header up",
+         {{5, Concat({Damaged(0, 16), wave})}},
+         {"S6:120"},
+         {}},
         {"damaged length over 512 gives the header up",
          {{5, Concat({Damaged(600, 16), wave})}},
          {"S6:120"},
@@ -113,7 +113,10 @@ TEST(FrameReassembler, Table) {
          {{5, Damaged(40, 20)}, {5, Concat({Bytes(20, 'x'), wave})}},
          {"S6:120"},
          {}},
-        {"declared length 5 skips five bytes", {{5, Concat({Damaged(5, 16), wave})}}, {"S6:120"}, {}},
+        {"declared length 5 skips five bytes",
+         {{5, Concat({Damaged(5, 16), wave})}},
+         {"S6:120"},
+         {}},
         {"a partial frame of under ten bytes waits", {{5, Head(wave, 9)}}, {}, Head(wave, 9)},
     };
     for (const Case& c : cases) {

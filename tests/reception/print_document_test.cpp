@@ -21,12 +21,9 @@ TEST(PrintDocument, LineBreaksWhereverTheAppendsCut) {
         std::vector<std::u16string> lines;
     };
     const Case cases[] = {
-        {{u"a\r\nb"}, {u"a", u"b"}},
-        {{u"a\r", u"\nb"}, {u"a", u"b"}},
-        {{u"a\r", u"\r\n"}, {u"a", u"", u""}},
-        {{u"a\nb\rc"}, {u"a", u"b", u"c"}},
-        {{u"a\n\r\n"}, {u"a", u"", u""}},
-        {{u"x", u"", u"y\r\n"}, {u"xy", u""}},
+        {{u"a\r\nb"}, {u"a", u"b"}},           {{u"a\r", u"\nb"}, {u"a", u"b"}},
+        {{u"a\r", u"\r\n"}, {u"a", u"", u""}}, {{u"a\nb\rc"}, {u"a", u"b", u"c"}},
+        {{u"a\n\r\n"}, {u"a", u"", u""}},      {{u"x", u"", u"y\r\n"}, {u"xy", u""}},
     };
     for (const Case& c : cases) {
         PrintDocument d(kGreen);
@@ -68,7 +65,7 @@ TEST(PrintDocument, TextHtmlAndUtf16OfRanges) {
                         "<span style=\"color:#ff0000\"> red</span>"),
               std::string::npos)
         << html;
-    EXPECT_NE(html.find("<br></p>"), std::string::npos); // the empty line
+    EXPECT_NE(html.find("<br></p>"), std::string::npos);      // the empty line
     EXPECT_NE(html.find("last \xD8\xA8"), std::string::npos); // UTF-8
     const std::vector<std::uint8_t> bytes = d.Utf16LeLines();
     const std::vector<std::uint8_t> head{0xFF, 0xFE, '<', 0, 'a', 0};

@@ -44,8 +44,8 @@ protected:
 
 TEST_F(PrintReceptionTest, ColouredReportReachesThePane) {
     ASSERT_TRUE(Send(Concat({B("Battery "), Bytes{0, '$', '$', 1, 'I'}, B("12.6V\r\n")})));
-    ASSERT_TRUE(PollUntil([&] { return pane.Text() == u"Battery 12.6V\r\n"; })) << "shown: "
-                                                                                  << pane.runs.size();
+    ASSERT_TRUE(PollUntil([&] { return pane.Text() == u"Battery 12.6V\r\n"; }))
+        << "shown: " << pane.runs.size();
     EXPECT_EQ(pane.runs, (std::vector<RecordingPane::Run>{{u"Battery ", kDefaultPrintColour},
                                                           {u"12.6V\r\n", 0x0000FF}}));
 }
@@ -75,6 +75,30 @@ TEST_F(PrintReceptionTest, NothingReachesTheTextWhileACaptureRuns) {
     EXPECT_FALSE(view.chartVisible);
     EXPECT_TRUE(view.textVisible);
     EXPECT_FALSE(state.ChartShown);
+}
+
+TEST_F(PrintReceptionTest, DamagedFramesAndACaptureWithoutItsEndFrame) {
+    // Damaged frames in their own reads are skipped; the frames after them still count.
+    for (const char* damaged :
+         {"bad_frame crc", "bad_frame length=600", "bad_frame length=0", "bad_frame cut=9"}) {
+        ASSERT_TRUE(sim.Ok(damaged)) << damaged;
+        for (int i = 0; i < 20; ++i)
+            reception.UartPrintReadTimerTimer();
+    }
+    EXPECT_EQ(state.WaveBytes, 0);
+    EXPECT_TRUE(state.WaveCaptureDone);
+    const int appends = pane.appends; // with no capture running the bytes were text
+    // The cut frame's 9 bytes wait for the rest of its declared 30; the next read, still within
+    // its second, brings the capture's first frame, whose first 21 bytes are taken as that rest
+    // and skipped with it.  The other six frames of 100 samples arrive.
+    ASSERT_TRUE(sim.Ok("wave_sweep count=700 frame=100 end=0"));
+    ASSERT_TRUE(PollUntil([&] { return state.WaveBytes == 1200; })) << state.WaveBytes;
+    EXPECT_FALSE(state.WaveCaptureDone); // no end frame: the capture goes on
+    for (int tick = 0; tick < 3; ++tick)
+        reception.Wave().TimerMonitorWaveRecvTimer();
+    EXPECT_TRUE(view.watchdog);
+    EXPECT_EQ(reception.Wave().Chart().Bottom.Maximum, 1024); // the whole curve
+    EXPECT_EQ(pane.appends, appends);
 }
 
 TEST_F(PrintReceptionTest, ClearEmptiesTheTextAndOnlyAShownChart) {

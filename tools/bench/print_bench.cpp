@@ -146,7 +146,10 @@ void LineRate(int seconds) {
 
 void FullSpeed() {
     const long before = ResidentKb();
-    std::size_t size = static_cast<std::size_t>(qEnvironmentVariableIntValue("PRINT_BENCH_MB") > 0 ? qEnvironmentVariableIntValue("PRINT_BENCH_MB") : 5) * 1024 * 1024;
+    std::size_t size = static_cast<std::size_t>(qEnvironmentVariableIntValue("PRINT_BENCH_MB") > 0
+                                                    ? qEnvironmentVariableIntValue("PRINT_BENCH_MB")
+                                                    : 5) *
+                       1024 * 1024;
     long paneKb = 0;
     {
         TextPage page;
@@ -188,18 +191,20 @@ void FullSpeed() {
         paneKb = ResidentKb() - withReport;
         std::printf("    the pane's document holds %.1f MB\n",
                     static_cast<double>(page.pane.Document().MemoryBytes()) / 1048576);
-        std::printf("(b) 5 MB report: %zu bytes in %.2f s (%.1f MB/s), %d lines, longest event-loop "
-                    "stall %.1f ms wall clock, %.1f ms of CPU\n",
-                    sent, static_cast<double>(wall.nsecsElapsed()) / 1e9,
-                    static_cast<double>(sent) / 1e6 / (static_cast<double>(wall.nsecsElapsed()) / 1e9),
-                    page.pane.Document().LineCount(), static_cast<double>(longest) / 1e6,
-                    longestCpu * 1000);
+        std::printf(
+            "(b) 5 MB report: %zu bytes in %.2f s (%.1f MB/s), %d lines, longest event-loop "
+            "stall %.1f ms wall clock, %.1f ms of CPU\n",
+            sent, static_cast<double>(wall.nsecsElapsed()) / 1e9,
+            static_cast<double>(sent) / 1e6 / (static_cast<double>(wall.nsecsElapsed()) / 1e9),
+            page.pane.Document().LineCount(), static_cast<double>(longest) / 1e6,
+            longestCpu * 1000);
         std::printf("    (the longest after %zu bytes)\n", longestAt);
     }
     std::printf("    memory held by the pane: %.1f MB = %.2f x the text's %.1f MB (process grew "
                 "%.1f MB before the pane was freed)\n",
                 static_cast<double>(paneKb) / 1024, static_cast<double>(paneKb) * 1024 / size,
-                static_cast<double>(size) / 1048576, static_cast<double>(ResidentKb() - before) / 1024);
+                static_cast<double>(size) / 1048576,
+                static_cast<double>(ResidentKb() - before) / 1024);
 }
 
 void MillionSamples() {
@@ -219,8 +224,8 @@ void MillionSamples() {
         payload[2 * i + 1] = static_cast<std::uint8_t>(v >> 8);
     }
     for (std::size_t at = 0; at < payload.size(); at += 1014)
-        capture.AppendWaveSamples(payload.data() + at,
-                                  static_cast<int>(std::min<std::size_t>(1014, payload.size() - at)));
+        capture.AppendWaveSamples(payload.data() + at, static_cast<int>(std::min<std::size_t>(
+                                                           1014, payload.size() - at)));
 
     // Times are CPU times of this thread, so that other work on the machine does not count.
     QImage canvas(chart.size(), QImage::Format_RGB32);
@@ -238,7 +243,8 @@ void MillionSamples() {
             capture.TimerMonitorWaveRecvTimer();
             for (std::size_t at = 0; at < payload.size(); at += 1014)
                 capture.AppendWaveSamples(
-                    payload.data() + at, static_cast<int>(std::min<std::size_t>(1014, payload.size() - at)));
+                    payload.data() + at,
+                    static_cast<int>(std::min<std::size_t>(1014, payload.size() - at)));
         }
         const double start = ThreadCpuSeconds();
         capture.TimerMonitorWaveRecvTimer();

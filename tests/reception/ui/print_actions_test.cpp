@@ -88,8 +88,8 @@ TEST_F(ChartSaveTest, FormatFollowsTheExtensionAndBmpIsTheDefault) {
                           Case{"curve.PNG", "", "curve.PNG", "PNG"},
                           Case{"picture.jpg", "", "picture.jpg", "BMP"}}) {
         messages.shown.clear();
-        const QString saved = Save(dir.filePath(QString::fromLatin1(c.name)),
-                                   QString::fromUtf8(c.filter));
+        const QString saved =
+            Save(dir.filePath(QString::fromLatin1(c.name)), QString::fromUtf8(c.filter));
         EXPECT_EQ(saved, dir.filePath(QString::fromLatin1(c.saved))) << c.name;
         EXPECT_EQ(messages.shown, std::vector<std::u16string>{u"saved"}) << c.name;
         const QByteArray bytes = ReadAll(saved);

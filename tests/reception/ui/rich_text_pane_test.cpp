@@ -11,7 +11,8 @@
 namespace {
 
 bool IsColour(QRgb pixel, const QColor& colour) {
-    return std::abs(qRed(pixel) - colour.red()) < 40 && std::abs(qGreen(pixel) - colour.green()) < 40 &&
+    return std::abs(qRed(pixel) - colour.red()) < 40 &&
+           std::abs(qGreen(pixel) - colour.green()) < 40 &&
            std::abs(qBlue(pixel) - colour.blue()) < 40;
 }
 
@@ -56,7 +57,8 @@ TEST(RichTextPane, DrawsEachRunInItsColourAndFollowsTheEnd) {
 
 TEST(RichTextPane, PersianLinesReadRightToLeftFromTheLeftEdge) {
     Pane p;
-    p.pane.AppendText(u"Report\r\n\u0628\u0627\u062A\u0631\u0649 \u0633\u0627\u0644\u0645\r\n", 0xEE00);
+    p.pane.AppendText(u"Report\r\n\u0628\u0627\u062A\u0631\u0649 \u0633\u0627\u0644\u0645\r\n",
+                      0xEE00);
     EXPECT_FALSE(p.pane.LineIsRightToLeft(0));
     EXPECT_TRUE(p.pane.LineIsRightToLeft(1));
     // The Persian line's glyphs lie at the left, like every line.
