@@ -6,13 +6,13 @@
 #include "app/form_main.h"
 #include "app/layout_helpers.h"
 #include "app/print_page.h"
+#include "content/ui/dtc_list_view.h"
 
 #include <QFrame>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTreeWidget>
 
 TClickLabel* Caption(QWidget* parent, const char* name, int left, int top, int width, int height,
                      int pixels, const QColor& color) {
@@ -114,10 +114,7 @@ void TFormMain::CreateDtcPage(int dy) {
     std::vector<QWidget*>& page = tabPageControls_[2];
     page.push_back(Image(this, "imgframe_dtclookup", 0, dy, 960, 496, true));
     page.push_back(Image(this, "Image1", 124, 5 + dy, 223, 39, false));
-    auto* list = Place<QTreeWidget>(this, "DTCLookupList", 18, 97 + dy, 921, 390);
-    list->setHeaderHidden(true);
-    list->setRootIsDecorated(false);
-    page.push_back(list);
+    page.push_back(Place<TDtcListView>(this, "DTCLookupList", 18, 97 + dy, 921, 390));
     auto* search = Place<QLineEdit>(this, "EditSearch", 132, 14 + dy, 208, 32);
     search->setMaxLength(32);
     page.push_back(search);

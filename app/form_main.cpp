@@ -5,16 +5,23 @@
 #include "app/form_language_view.h"
 #include "app/form_look.h"
 #include "app/print_page.h"
+#include "content/manual_library.h"
+#include "content/ui/dtc_list_view.h"
+#include "content/ui/dtc_page.h"
+#include "content/ui/manual_page.h"
 #include "device/connection_monitor.h"
 #include "device/sync_uart.h"
 #include "graphics/bitmap_factory.h"
 #include "i18n/language_loader.h"
 #include "platform/atomic_file.h"
 #include "platform/device_watch.h"
+#include "platform/paths.h"
 #include "reception/upload_recorder.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
 #include <QSocketNotifier>
@@ -146,7 +153,16 @@ TFormMain::TFormMain(FormMainOptions options, QWidget* parent)
             Qt::QueuedConnection);
     });
 
-    // The DTC list and the manual list are filled by their pages; then the texts.
+    // The DTC list and the manual list, then the texts.
+    const std::string dataDir =
+        options_.DataDir.empty() ? platform::ExecutableDir() : options_.DataDir;
+    dtcPage_ =
+        std::make_unique<DtcPage>(Control<TDtcListView>("DTCLookupList"),
+                                  Control<QLineEdit>("EditSearch"), state_.MessageBox, dataDir);
+    dtcPage_->LoadDtcList();
+    manualPage_ =
+        std::make_unique<ManualPage>(Control<QListWidget>("ManualListBox"), ManualFolder(dataDir));
+    manualPage_->LoadManualList();
     LoadTexts();
 
     // Each local-upgrade gauge stands exactly in its path edit's place while busy.

@@ -25,6 +25,8 @@ class TPrintPage;
 class TSyncUart;
 class UploadRecorder;
 class IConnectionView;
+class DtcPage;
+class ManualPage;
 class ILanguageView;
 
 // What the program entry (or a test) decides for the window.
@@ -41,6 +43,8 @@ struct FormMainOptions {
     bool WatchDevices = true;
     // Where the upload recorder writes; empty means beside the executable.
     std::string UploadPath;
+    // Folder of the shipped DtcLookup/ and manual/; empty means beside the executable.
+    std::string DataDir;
 };
 
 // Enabling a running timer leaves its count alone, as the desktop's timers do.
@@ -147,6 +151,8 @@ private:
     std::array<std::unique_ptr<QtStatusLabel>, 4> statusLabels_; // rows 1..3, then Label_Status
     std::unique_ptr<IConnectionView> connectionView_;
     std::unique_ptr<UploadRecorder> uploadRecorder_;
+    std::unique_ptr<DtcPage> dtcPage_;
+    std::unique_ptr<ManualPage> manualPage_;
 
     std::array<TImageControl*, 3> tabImages_{};
     std::array<std::vector<QWidget*>, 3> tabPageControls_;

@@ -8,8 +8,8 @@
 #include "graphics/ui/qt_bitmap.h"
 #include "graphics/ui/qt_image_control.h"
 #include "tests/app/form_test_util.h"
-#include "tests/support/recording_message_box.h"
 #include "tests/support/sim_harness.h"
+#include "tests/support/window_doubles.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -27,7 +27,6 @@
 #include <unistd.h>
 
 namespace fs = std::filesystem;
-using quillon::test::RecordingMessageBox;
 using quillon::test::ScopedSimEnvironment;
 using quillon::test::SimHarness;
 
@@ -81,7 +80,7 @@ protected:
 
     ScratchDir scratch_;
     ScopedSimEnvironment env_;
-    RecordingMessageBox messages_;
+    RecordingMessages messages_;
     int terminations_ = 0;
     int dialogShown_ = 0;
 };
@@ -501,7 +500,7 @@ TEST(FormMainDeviceTest, TellsTheUserWhenAnUploadCannotBeWritten) {
     ASSERT_TRUE(sim.Start()) << sim.Error();
     ScopedSimEnvironment env(sim);
 
-    RecordingMessageBox messages;
+    RecordingMessages messages;
     FormMainOptions options;
     options.LangIniPath = (scratch.Path() / "lang.ini").string();
     options.UploadPath = (scratch.Path() / "missing" / "upload.dat").string();

@@ -7,8 +7,8 @@
 #include "reception/ui/wave_chart.h"
 #include "tests/app/form_test_util.h"
 #include "tests/support/modal_dialog.h"
-#include "tests/support/recording_message_box.h"
 #include "tests/support/sim_harness.h"
+#include "tests/support/window_doubles.h"
 
 #include <QClipboard>
 #include <QComboBox>
@@ -67,7 +67,7 @@ protected:
 
     SimHarness sim;
     std::unique_ptr<ScopedSimEnvironment> env;
-    RecordingMessageBox messages;
+    RecordingMessages messages;
     std::vector<QString> opened;
     std::unique_ptr<TFormMain> form;
 };

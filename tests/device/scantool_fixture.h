@@ -4,42 +4,13 @@
 #include "core/main_state.h"
 #include "device/sync_uart.h"
 #include "tests/support/sim_harness.h"
+#include "tests/support/window_doubles.h"
 
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
 #include <vector>
-
-struct RecordingGauge : IGauge {
-    void SetMax(int max) override { max_ = max; }
-    void SetPosition(int position) override {
-        position_ = position;
-        positions.push_back(position);
-    }
-    int Max() const override { return max_; }
-    int Position() const override { return position_; }
-    std::vector<int> positions;
-    int max_ = 0;
-    int position_ = 0;
-};
-
-struct RecordingLabel : IStatusLabel {
-    void SetCaption(const std::u16string& text) override { captions.push_back(text); }
-    std::u16string Caption() const override { return captions.empty() ? u"" : captions.back(); }
-    std::vector<std::u16string> captions;
-};
-
-// Counts pumps and runs an optional action on each (a close request arriving meanwhile).
-struct TestPump : IMessagePump {
-    void PumpMessages() override {
-        ++count;
-        if (onPump)
-            onPump(count);
-    }
-    int count = 0;
-    std::function<void(int)> onPump;
-};
 
 class ScanToolTest : public testing::Test {
 protected:

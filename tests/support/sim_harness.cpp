@@ -4,21 +4,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
 #include "tests/support/sim_log_parse.h"
-
-extern char** environ;
 
 namespace quillon::test {
 
@@ -104,38 +96,12 @@ bool SimHarness::Start(const std::vector<std::string>& extraArgs) {
         "--sysfs-root", SysfsRoot(),        "--index",   std::to_string(options_.index),
         "--image-dir",  ImageDir(),         "--log",     LogPath()};
     args.insert(args.end(), extraArgs.begin(), extraArgs.end());
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    int pair[2];
-    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) {
-        error_ = std::string("socketpair: ") + std::strerror(errno);
-        return false;
-    }
     const std::string errPath = scratch_ + "/sim" + std::to_string(options_.index) + ".err";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pair[1], 0);
-    posix_spawn_file_actions_adddup2(&actions, pair[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    int rc = posix_spawnp(&pid_, "python3", &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pair[1]);
-    if (rc != 0) {
-        close(pair[0]);
-        pid_ = -1;
-        error_ = std::string("cannot start python3: ") + std::strerror(rc);
+    if (!process_.Start(args, errPath, error_))
         return false;
-    }
-    fd_ = pair[0];
-    pending_.clear();
-    unanswered_ = 0;
 
     std::string line;
-    if (!ReadLine(line, options_.readyTimeout) || line.rfind("READY ", 0) != 0) {
+    if (!process_.ReadLine(line, options_.readyTimeout) || line.rfind("READY ", 0) != 0) {
         std::ifstream err(errPath);
         error_ = "simulator not ready: " + line + " " +
                  std::string(std::istreambuf_iterator<char>(err), {});
@@ -149,78 +115,17 @@ bool SimHarness::Start(const std::vector<std::string>& extraArgs) {
 }
 
 bool SimHarness::Running() const {
-    return pid_ > 0;
+    return process_.Running();
 }
 
 void SimHarness::Stop() {
-    if (pid_ <= 0)
-        return;
-    if (fd_ >= 0)
-        send(fd_, "quit\n", 5, MSG_NOSIGNAL);
-    const auto deadline = Clock::now() + milliseconds(3000);
-    int status = 0;
-    while (waitpid(pid_, &status, WNOHANG) == 0) {
-        if (Clock::now() >= deadline) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, &status, 0);
-            break;
-        }
-        std::this_thread::sleep_for(milliseconds(5));
-    }
-    pid_ = -1;
-    if (fd_ >= 0)
-        close(fd_);
-    fd_ = -1;
-}
-
-bool SimHarness::ReadLine(std::string& line, milliseconds timeout) {
-    const auto deadline = Clock::now() + timeout;
-    for (;;) {
-        auto nl = pending_.find('\n');
-        if (nl != std::string::npos) {
-            line = pending_.substr(0, nl);
-            pending_.erase(0, nl + 1);
-            return true;
-        }
-        auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
-        if (left < 0 || fd_ < 0)
-            return false;
-        pollfd p{fd_, POLLIN, 0};
-        int n = poll(&p, 1, static_cast<int>(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        char buf[4096];
-        ssize_t got = recv(fd_, buf, sizeof buf, 0);
-        if (got <= 0)
-            return false; // the simulator has gone
-        pending_.append(buf, static_cast<std::size_t>(got));
-    }
+    process_.Stop();
 }
 
 std::string SimHarness::Command(const std::string& line, milliseconds timeout) {
-    if (fd_ < 0)
+    if (!process_.Running())
         return "error simulator not running";
-    std::string text = line + "\n";
-    if (send(fd_, text.data(), text.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(text.size()))
-        return "error cannot send";
-    std::string answer;
-    const auto deadline = Clock::now() + timeout;
-    for (;;) {
-        auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
-        if (!ReadLine(answer, std::max(left, milliseconds(0)))) {
-            ++unanswered_;
-            return "error no answer";
-        }
-        if (answer.rfind("# ", 0) == 0)
-            continue; // help text
-        if (unanswered_ > 0) {
-            --unanswered_; // the late answer of an earlier command
-            continue;
-        }
-        return answer;
-    }
+    return process_.Command(line, timeout);
 }
 
 bool SimHarness::Ok(const std::string& line, milliseconds timeout) {

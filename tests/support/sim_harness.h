@@ -22,6 +22,8 @@
 #include <sys/types.h>
 #include <vector>
 
+#include "tests/support/line_process.h"
+
 namespace quillon::test {
 
 // One line of the simulator's frame log.
@@ -118,15 +120,10 @@ public:
     int ComNumber() const { return options_.index + 1; }
 
 private:
-    bool ReadLine(std::string& line, std::chrono::milliseconds timeout);
-
     SimOptions options_;
     std::string scratch_;
     bool ownsScratch_ = false;
-    pid_t pid_ = -1;
-    int fd_ = -1; // socket to the child's stdin and stdout
-    std::string pending_;
-    int unanswered_ = 0; // commands that timed out; their late answers are skipped
+    LineProcess process_;
     std::string slave_;
     std::string error_;
 };

@@ -4,10 +4,7 @@
 
 namespace quillon::test {
 
-namespace {
-
-// The raw text of a field's value ("key": value), strings without their quotes.
-std::optional<std::string> Field(const std::string& line, const std::string& key) {
+std::optional<std::string> LogField(const std::string& line, const std::string& key) {
     const std::string needle = "\"" + key + "\":";
     auto pos = line.find(needle);
     if (pos == std::string::npos)
@@ -31,7 +28,7 @@ std::optional<std::string> Field(const std::string& line, const std::string& key
     return std::nullopt; // unterminated
 }
 
-std::vector<std::uint8_t> FromHex(const std::string& hex) {
+std::vector<std::uint8_t> HexBytes(const std::string& hex) {
     std::vector<std::uint8_t> out;
     for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
         out.push_back(
@@ -39,10 +36,8 @@ std::vector<std::uint8_t> FromHex(const std::string& hex) {
     return out;
 }
 
-} // namespace
-
 std::optional<SimFrame> ParseSimLogLine(const std::string& line) {
-    auto dir = Field(line, "dir");
+    auto dir = LogField(line, "dir");
     if (!dir)
         return std::nullopt;
     SimFrame f;
@@ -56,21 +51,21 @@ std::optional<SimFrame> ParseSimLogLine(const std::string& line) {
         f.dir = SimFrame::Dir::Event;
     else
         return std::nullopt;
-    if (auto t = Field(line, "t"))
+    if (auto t = LogField(line, "t"))
         f.time = std::strtod(t->c_str(), nullptr);
-    if (auto m = Field(line, "marker"))
+    if (auto m = LogField(line, "marker"))
         f.marker = *m;
-    if (auto c = Field(line, "code"))
+    if (auto c = LogField(line, "code"))
         f.code = static_cast<std::uint16_t>(std::strtoul(c->c_str(), nullptr, 10));
-    if (auto n = Field(line, "len"))
+    if (auto n = LogField(line, "len"))
         f.length = std::strtoul(n->c_str(), nullptr, 10);
-    if (auto p = Field(line, "payload"))
-        f.payload = FromHex(*p);
-    else if (auto r = Field(line, "raw"))
-        f.payload = FromHex(*r);
-    if (auto e = Field(line, "error"))
+    if (auto p = LogField(line, "payload"))
+        f.payload = HexBytes(*p);
+    else if (auto r = LogField(line, "raw"))
+        f.payload = HexBytes(*r);
+    if (auto e = LogField(line, "error"))
         f.error = *e;
-    if (auto e = Field(line, "event"))
+    if (auto e = LogField(line, "event"))
         f.event = *e;
     return f;
 }

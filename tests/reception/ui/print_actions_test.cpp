@@ -5,7 +5,7 @@
 #include "reception/ui/wave_chart.h"
 #include "tests/reception/reception_fakes.h"
 #include "tests/support/modal_dialog.h"
-#include "tests/support/recording_message_box.h"
+#include "tests/support/window_doubles.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -72,7 +72,7 @@ protected:
     FakeWaveView view;
     WaveCapture capture{state, view};
     TWaveChart chart;
-    RecordingMessageBox messages;
+    RecordingMessages messages;
 };
 
 TEST_F(ChartSaveTest, FormatFollowsTheExtensionAndBmpIsTheDefault) {
@@ -130,7 +130,7 @@ protected:
 
     QTemporaryDir dir;
     TRichTextPane pane;
-    RecordingMessageBox messages;
+    RecordingMessages messages;
     std::vector<QString> opened;
     std::function<void(const QString&)> open = [this](const QString& p) { opened.push_back(p); };
 };
