@@ -24,6 +24,9 @@ public:
     void Clear();
     void Add(double x, double y, std::uint32_t colour);
     void Reserve(std::size_t count) { y_.reserve(count); }
+    // Adds points Count() ... end - 1, each at its index, in one colour; the y of point i is
+    // y(i).  The fast way to grow a curve by many samples.
+    template <class YOfIndex> void AddAtIndexes(std::size_t end, YOfIndex y, std::uint32_t colour);
 
     std::size_t Count() const { return y_.size(); }
     double X(std::size_t i) const { return x_.empty() ? static_cast<double>(i) : x_[i]; }
@@ -47,6 +50,33 @@ private:
     double minY_ = 0;
     double maxY_ = 0;
 };
+
+template <class YOfIndex>
+void ChartSeries::AddAtIndexes(std::size_t end, YOfIndex y, std::uint32_t colour) {
+    std::size_t i = y_.size();
+    if (!x_.empty() || !colours_.empty() || (i > 0 && colour != colour_)) {
+        for (; i < end; ++i)
+            Add(static_cast<double>(i), y(i), colour);
+        return;
+    }
+    if (i >= end)
+        return;
+    if (i == 0) {
+        colour_ = colour;
+        minY_ = maxY_ = static_cast<float>(y(0));
+    }
+    y_.reserve(end);
+    float low = static_cast<float>(minY_);
+    float high = static_cast<float>(maxY_);
+    for (; i < end; ++i) {
+        const float v = static_cast<float>(y(i));
+        low = v < low ? v : low;
+        high = v > high ? v : high;
+        y_.push_back(v);
+    }
+    minY_ = low;
+    maxY_ = high;
+}
 
 struct ChartAxis {
     double Minimum = 0;
