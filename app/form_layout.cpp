@@ -4,34 +4,15 @@
 #include "app/controls.h"
 #include "app/form_look.h"
 #include "app/form_main.h"
+#include "app/layout_helpers.h"
+#include "app/print_page.h"
 #include "content/ui/dtc_list_view.h"
 
 #include <QFrame>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSlider>
-#include <QTextEdit>
-#include <QToolButton>
 
-#include <type_traits>
-
-namespace {
-
-const QColor kWhite(255, 255, 255);
-
-template <class T>
-T* Place(QWidget* parent, const char* name, int left, int top, int width, int height) {
-    auto* control = new T(parent);
-    control->setObjectName(QString::fromLatin1(name));
-    control->setGeometry(left, top, width, height);
-    // Captions come from lang.ini, which the user may edit: "<b>" in a translation is text.
-    if constexpr (std::is_base_of_v<QLabel, T>)
-        control->setTextFormat(Qt::PlainText);
-    return control;
-}
-
-// A transparent Unicode label: only its text is drawn, the skin shows through.
 TClickLabel* Caption(QWidget* parent, const char* name, int left, int top, int width, int height,
                      int pixels, const QColor& color) {
     auto* label = Place<TClickLabel>(parent, name, left, top, width, height);
@@ -41,6 +22,17 @@ TClickLabel* Caption(QWidget* parent, const char* name, int left, int top, int w
     label->setAttribute(Qt::WA_TranslucentBackground);
     return label;
 }
+
+TImageControl* Image(QWidget* parent, const char* name, int left, int top, int width, int height,
+                     bool transparent) {
+    auto* image = Place<TImageControl>(parent, name, left, top, width, height);
+    image->SetTransparent(transparent);
+    return image;
+}
+
+namespace {
+
+const QColor kWhite(255, 255, 255);
 
 // A flat title button without glyph: the skin under it shows the symbol.
 QPushButton* TitleButton(QWidget* parent, const char* name, int left, int top) {
@@ -53,13 +45,6 @@ QPushButton* TitleButton(QWidget* parent, const char* name, int left, int top) {
         "QPushButton:hover { background: rgba(255, 255, 255, 40); border-radius: 4px; }"
         "QPushButton:pressed { background: rgba(255, 255, 255, 80); border-radius: 4px; }"));
     return button;
-}
-
-TImageControl* Image(QWidget* parent, const char* name, int left, int top, int width, int height,
-                     bool transparent) {
-    auto* image = Place<TImageControl>(parent, name, left, top, width, height);
-    image->SetTransparent(transparent);
-    return image;
 }
 
 } // namespace
@@ -126,48 +111,7 @@ void TFormMain::CreateInternetUpgradePage(int dy) {
 }
 
 void TFormMain::CreatePrintPage(int dy) {
-    std::vector<QWidget*>& page = tabPageControls_[1];
-    const char* buttons[] = {"imgbtn_print", "imgbtn_clear", "imgbtn_copy", "imgbtn_edit"};
-    const int buttonLefts[] = {28, 180, 332, 484};
-    for (int i = 0; i < 4; ++i)
-        page.push_back(Image(this, buttons[i], buttonLefts[i], dy, 140, 46, true));
-    const char* labels[] = {"Label_PrintPrint", "Label_Clear", "Label_Copy", "Label_Edit"};
-    const int labelLefts[] = {88, 243, 393, 548};
-    const int labelWidths[] = {57, 49, 57, 49};
-    for (int i = 0; i < 4; ++i) {
-        auto* label =
-            Caption(this, labels[i], labelLefts[i], 10 + dy, labelWidths[i], 25, 16, kWhite);
-        label->setCursor(Qt::PointingHandCursor);
-        page.push_back(label);
-    }
-
-    auto* richEdit = Place<QTextEdit>(this, "RichEdit", 18, 59 + dy, 921, 425);
-    richEdit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    richEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    richEdit->setLineWrapMode(QTextEdit::NoWrap);
-    page.push_back(richEdit);
-
-    // The waveform chart with its save button and track bar; its drawing comes with the
-    // waveform capture.
-    auto* chart = Place<QFrame>(this, "Chart1", 24, 64 + dy, 913, 417);
-    chart->setAutoFillBackground(true);
-    QPalette chartPalette = chart->palette();
-    chartPalette.setColor(QPalette::Window, QColor(2, 33, 81));
-    chart->setPalette(chartPalette);
-    auto* save = Place<QToolButton>(chart, "Btn_SaveChart", 887, 3, 23, 22);
-    save->setAutoRaise(true);
-    save->setToolTip(QStringLiteral("Save chart curve to file ..."));
-    auto* track = Place<QSlider>(chart, "TrackBar_ChartLine", 48, 397, 863, 20);
-    track->setOrientation(Qt::Horizontal);
-    track->setTickPosition(QSlider::NoTicks);
-    track->setFocusPolicy(Qt::NoFocus);
-    track->setRange(0, 0);
-    chart->hide();
-    page.push_back(chart);
-
-    auto* stat = Place<QLabel>(this, "StaticText_SampleStat", 44, 450 + dy, 73, 17);
-    SetFontColor(stat, kWhite);
-    page.push_back(stat);
+    printPage_ = std::make_unique<TPrintPage>(*this, dy, tabPageControls_[1]);
 }
 
 void TFormMain::CreateDtcPage(int dy) {

@@ -5,6 +5,7 @@
 #include "app/form_language_view.h"
 #include "app/form_look.h"
 #include "app/local_upgrade_page.h"
+#include "app/print_page.h"
 #include "content/manual_library.h"
 #include "content/ui/dtc_list_view.h"
 #include "content/ui/dtc_page.h"
@@ -13,6 +14,7 @@
 #include "device/sync_uart.h"
 #include "graphics/bitmap_factory.h"
 #include "i18n/language_loader.h"
+#include "platform/atomic_file.h"
 #include "platform/device_watch.h"
 #include "platform/paths.h"
 #include "reception/upload_recorder.h"
@@ -148,7 +150,7 @@ TFormMain::TFormMain(FormMainOptions options, QWidget* parent)
     // modal box pumps events and the recorder's next tick would otherwise run inside this one.
     uploadRecorder_->SetSaveFailedHandler([this](int error) {
         const std::string text =
-            "Cannot create file " + uploadRecorder_->OutputPath() + ". " + std::strerror(error);
+            platform::CannotCreateFileText(uploadRecorder_->OutputPath(), error);
         QMetaObject::invokeMethod(
             this, [this, text] { ShowTextMessage(QString::fromStdString(text).toStdU16String()); },
             Qt::QueuedConnection);

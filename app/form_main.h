@@ -22,6 +22,7 @@ class TBitmapFactory;
 struct Bitmap;
 class TClickLabel;
 class TImageControl;
+class TPrintPage;
 class TSyncUart;
 class UploadRecorder;
 class IConnectionView;
@@ -97,6 +98,9 @@ public:
     void ShowInternetState(bool connected);
     // The print page shows the waveform chart (true) or the text pane (false).
     void ShowWaveChart(bool on);
+    TPrintPage& PrintPage() { return *printPage_; }
+    // Draws a shared hand-out of the named image over the whole image control.
+    bool DrawSkinImage(QLabel* control, const std::string& name);
 
     // Image name drawn into each tab control, for looking at the tab looks.
     const std::array<std::string, 3>& TabLooks() const { return tabLooks_; }
@@ -197,4 +201,5 @@ private:
     QSocketNotifier* deviceNotifier_ = nullptr;
     struct DeviceWatchHolder;
     std::unique_ptr<DeviceWatchHolder> deviceWatch_;
+    std::unique_ptr<TPrintPage> printPage_; // goes first: it holds the pane and the state
 };

@@ -5,6 +5,7 @@
 #include "app/form_look.h"
 #include "app/form_main.h"
 #include "app/local_upgrade_page.h"
+#include "app/print_page.h"
 #include "graphics/bitmap_factory.h"
 #include "graphics/ui/qt_bitmap.h"
 #include "graphics/ui/qt_image_control.h"
@@ -13,7 +14,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QTextEdit>
 #include <QWindow>
 
 #include <cstdio>
@@ -121,16 +121,8 @@ void TFormMain::SetUpSkin() {
     search->setFont(PixelFont(20, search->font().family()));
     search->setStyleSheet(
         QStringLiteral("QLineEdit { border: none; background: rgb(26, 81, 146); color: white; }"));
-    auto* richEdit = Control<QTextEdit>("RichEdit");
-    richEdit->setFrameShape(QFrame::NoFrame);
-    QFont richFont = richEdit->font();
-    richFont.setPointSize(12);
-    richEdit->setFont(richFont);
-    QPalette richPalette = richEdit->palette();
-    richPalette.setColor(QPalette::Base, QColor(2, 33, 81));
-    richPalette.setColor(QPalette::Text, QColor(0, 238, 0));
-    richEdit->setPalette(richPalette);
-    richEdit->setTextColor(QColor(0, 238, 0));
+    // The text pane's look and the chart's set-up.
+    printPage_->SetUpSkin();
 
     setFixedSize(960, 700);
     ShowInternetState(false);
@@ -179,16 +171,7 @@ void TFormMain::SwitchTabImgBtn(int index) {
 }
 
 void TFormMain::ShowWaveChart(bool on) {
-    auto* chart = Control<QWidget>("Chart1");
-    if (on == state_.ChartShown && on == !chart->isHidden() &&
-        on == TimerMonitorWaveRecv->isActive())
-        return;
-    state_.ChartShown = on;
-    chart->setVisible(on);
-    Control<QWidget>("RichEdit")->setVisible(!on);
-    Control<QWidget>("StaticText_SampleStat")->setVisible(on);
-    TimerMonitorWaveRecv->setProperty("tag", 0);
-    SetTimerEnabled(TimerMonitorWaveRecv, on);
+    printPage_->ShowWaveChart(on);
 }
 
 void TFormMain::paintEvent(QPaintEvent*) {

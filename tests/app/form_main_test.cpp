@@ -9,6 +9,7 @@
 #include "graphics/ui/qt_image_control.h"
 #include "tests/app/form_test_support.h"
 #include "tests/support/sim_harness.h"
+#include "tests/support/window_doubles.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -54,7 +55,7 @@ protected:
 
     ScratchDir scratch_;
     ScopedSimEnvironment env_;
-    RecordingMessageBox messages_;
+    RecordingMessages messages_;
     int terminations_ = 0;
     int dialogShown_ = 0;
 };
@@ -496,7 +497,7 @@ TEST(FormMainDeviceTest, TellsTheUserWhenAnUploadCannotBeWritten) {
     ASSERT_TRUE(sim.Start()) << sim.Error();
     ScopedSimEnvironment env(sim);
 
-    RecordingMessageBox messages;
+    RecordingMessages messages;
     FormMainOptions options;
     options.LangIniPath = (scratch.Path() / "lang.ini").string();
     options.UploadPath = (scratch.Path() / "missing" / "upload.dat").string();
