@@ -110,8 +110,6 @@ public:
     const Bitmap* BackgroundBitmap() const { return backgroundBitmap_; }
     // The window's bitmap factory, which the skinned dialogs draw with too.
     TBitmapFactory& Factory() { return *factory_; }
-    // Draws a shared hand-out of the named image over the whole image control.
-    bool DrawSkinImage(QLabel* control, const std::string& name);
     InternetIndicator& Indicator() { return *indicator_; }
     LocalUpgradePage& LocalUpgrade() { return *localUpgradePage_; }
     // Makes a local row's gauge and status label (1-3), or the internet upgrade's pair (10),

@@ -2,6 +2,7 @@
 
 #include "app/controls.h"
 #include "app/form_look.h"
+#include "app/layout_helpers.h"
 #include "app/qt_ports.h"
 #include "core/main_state.h"
 #include "platform/paths.h"
@@ -30,10 +31,7 @@ constexpr int kToolWidth = 188;
 
 template <class T>
 T* Place(QWidget* parent, const QString& name, int left, int top, int width, int height) {
-    auto* control = new T(parent);
-    control->setObjectName(name);
-    control->setGeometry(left, top, width, height);
-    return control;
+    return ::Place<T>(parent, name.toLatin1().constData(), left, top, width, height);
 }
 
 QString Numbered(const char* name, int row) {

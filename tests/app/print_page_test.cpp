@@ -164,10 +164,10 @@ TEST_F(PrintPageTest, CaptionPressShowsItsButtonPressed) {
           Action{"Label_Edit", "imgbtn_edit", "png:btn_edit_normal", "png:btn_edit_light"}}) {
         QWidget* caption = form->Control(a.caption);
         QTest::mousePress(caption, Qt::RightButton); // any button
-        EXPECT_TRUE(ShowsImage(*form, a.button, a.pressed)) << a.caption;
+        EXPECT_TRUE(formtest::ShowsImage(*form, a.button, a.pressed)) << a.caption;
         EXPECT_EQ(QColor(caption->grab().toImage().pixel(1, 1)), QColor(0, 238, 88)) << a.caption;
         QTest::mouseRelease(caption, Qt::RightButton);
-        EXPECT_TRUE(ShowsImage(*form, a.button, a.normal)) << a.caption;
+        EXPECT_TRUE(formtest::ShowsImage(*form, a.button, a.normal)) << a.caption;
         EXPECT_TRUE(caption->testAttribute(Qt::WA_NoSystemBackground)) << a.caption;
         EXPECT_FALSE(caption->autoFillBackground()) << a.caption;
     }
