@@ -4,43 +4,35 @@
 #include "app/controls.h"
 #include "app/form_look.h"
 #include "app/form_main.h"
+#include "app/layout_helpers.h"
+#include "app/print_page.h"
 #include "content/ui/dtc_list_view.h"
 
 #include <QFrame>
-#include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSlider>
-#include <QTextEdit>
-#include <QToolButton>
 
-#include <type_traits>
-
-namespace {
-
-const QColor kWhite(255, 255, 255);
-
-template <class T>
-T* Place(QWidget* parent, const char* name, int left, int top, int width, int height) {
-    auto* control = new T(parent);
-    control->setObjectName(QString::fromLatin1(name));
-    control->setGeometry(left, top, width, height);
-    // Captions come from lang.ini, which the user may edit: "<b>" in a translation is text.
-    if constexpr (std::is_base_of_v<QLabel, T>)
-        control->setTextFormat(Qt::PlainText);
-    return control;
-}
-
-// A transparent Unicode label: only its text is drawn, the skin shows through.
 TClickLabel* Caption(QWidget* parent, const char* name, int left, int top, int width, int height,
                      int pixels, const QColor& color) {
     auto* label = Place<TClickLabel>(parent, name, left, top, width, height);
     label->setFont(PixelFont(pixels));
+    label->setProperty("layoutPixels", pixels);
     SetFontColor(label, color);
     label->setAttribute(Qt::WA_TranslucentBackground);
     return label;
 }
+
+TImageControl* Image(QWidget* parent, const char* name, int left, int top, int width, int height,
+                     bool transparent) {
+    auto* image = Place<TImageControl>(parent, name, left, top, width, height);
+    image->SetTransparent(transparent);
+    return image;
+}
+
+namespace {
+
+const QColor kWhite(255, 255, 255);
 
 // A flat title button without glyph: the skin under it shows the symbol.
 QPushButton* TitleButton(QWidget* parent, const char* name, int left, int top) {
@@ -55,13 +47,6 @@ QPushButton* TitleButton(QWidget* parent, const char* name, int left, int top) {
     return button;
 }
 
-TImageControl* Image(QWidget* parent, const char* name, int left, int top, int width, int height,
-                     bool transparent) {
-    auto* image = Place<TImageControl>(parent, name, left, top, width, height);
-    image->SetTransparent(transparent);
-    return image;
-}
-
 } // namespace
 
 void TFormMain::CreateControls() {
@@ -74,7 +59,6 @@ void TFormMain::CreateControls() {
         const QByteArray name = "TabImgBtn" + QByteArray::number(i);
         tabImages_[i] = Image(this, name.constData(), tabLefts[i], 87, 310, 59, false);
     }
-    tabImages_[2]->hide();
 
     auto* internetUpgrade = Caption(this, "Label_InternetUpgrade", 97, 98, 164, 27, 20, kWhite);
     internetUpgrade->setCursor(Qt::PointingHandCursor);
@@ -83,12 +67,17 @@ void TFormMain::CreateControls() {
     auto* print = Caption(this, "Label_Print", 409, 98, 220, 33, 20, kWhite);
     print->setCursor(Qt::PointingHandCursor);
     print->setWordWrap(true);
+    // The third tab's caption, right of the tab's symbol and centred over the rest.
+    auto* dtcLookup = Caption(this, "Label_DtcLookup", 721, 103, 212, 27, 20, kWhite);
+    dtcLookup->setAlignment(Qt::AlignCenter);
+    dtcLookup->setCursor(Qt::PointingHandCursor);
     Caption(this, "Label_Status", 33, 666, 856, 33, 17, QColor(128, 128, 128));
 
     CreateInternetUpgradePage(kPageTop);
     CreatePrintPage(kPageTop);
     CreateDtcPage(kPageTop);
     CreateHiddenPages();
+    CreateUpgradeParts(kPageTop);
 }
 
 void TFormMain::CreateInternetUpgradePage(int dy) {
@@ -122,48 +111,7 @@ void TFormMain::CreateInternetUpgradePage(int dy) {
 }
 
 void TFormMain::CreatePrintPage(int dy) {
-    std::vector<QWidget*>& page = tabPageControls_[1];
-    const char* buttons[] = {"imgbtn_print", "imgbtn_clear", "imgbtn_copy", "imgbtn_edit"};
-    const int buttonLefts[] = {28, 180, 332, 484};
-    for (int i = 0; i < 4; ++i)
-        page.push_back(Image(this, buttons[i], buttonLefts[i], dy, 140, 46, true));
-    const char* labels[] = {"Label_PrintPrint", "Label_Clear", "Label_Copy", "Label_Edit"};
-    const int labelLefts[] = {88, 243, 393, 548};
-    const int labelWidths[] = {57, 49, 57, 49};
-    for (int i = 0; i < 4; ++i) {
-        auto* label =
-            Caption(this, labels[i], labelLefts[i], 10 + dy, labelWidths[i], 25, 16, kWhite);
-        label->setCursor(Qt::PointingHandCursor);
-        page.push_back(label);
-    }
-
-    auto* richEdit = Place<QTextEdit>(this, "RichEdit", 18, 59 + dy, 921, 425);
-    richEdit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    richEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    richEdit->setLineWrapMode(QTextEdit::NoWrap);
-    page.push_back(richEdit);
-
-    // The waveform chart with its save button and track bar; its drawing comes with the
-    // waveform capture.
-    auto* chart = Place<QFrame>(this, "Chart1", 24, 64 + dy, 913, 417);
-    chart->setAutoFillBackground(true);
-    QPalette chartPalette = chart->palette();
-    chartPalette.setColor(QPalette::Window, QColor(2, 33, 81));
-    chart->setPalette(chartPalette);
-    auto* save = Place<QToolButton>(chart, "Btn_SaveChart", 887, 3, 23, 22);
-    save->setAutoRaise(true);
-    save->setToolTip(QStringLiteral("Save chart curve to file ..."));
-    auto* track = Place<QSlider>(chart, "TrackBar_ChartLine", 48, 397, 863, 20);
-    track->setOrientation(Qt::Horizontal);
-    track->setTickPosition(QSlider::NoTicks);
-    track->setFocusPolicy(Qt::NoFocus);
-    track->setRange(0, 0);
-    chart->hide();
-    page.push_back(chart);
-
-    auto* stat = Place<QLabel>(this, "StaticText_SampleStat", 44, 450 + dy, 73, 17);
-    SetFontColor(stat, kWhite);
-    page.push_back(stat);
+    printPage_ = std::make_unique<TPrintPage>(*this, dy, tabPageControls_[1]);
 }
 
 void TFormMain::CreateDtcPage(int dy) {
@@ -176,47 +124,25 @@ void TFormMain::CreateDtcPage(int dy) {
     page.push_back(search);
 }
 
-// The page control with the pages that this layout never shows: the manual list and the local
-// upgrade rows with the maintenance buttons.  Their controls exist so that the busy state and
-// the start-up lists can work with them.
+// The pages without a tab: the manual list here, the local upgrade rows with the maintenance
+// buttons in their own page (CreateUpgradeParts).  Each stands on the window as one sheet whose
+// origin is the page's (0, 0), hidden until the menu or a shortcut shows it.
 void TFormMain::CreateHiddenPages() {
-    auto* pages = Place<QWidget>(this, "PageControl_Main", -4, 129, 961, 520);
-    auto* manual = Place<QWidget>(pages, "TabSheet_Manual", 4, 27, 953, 489);
-    Place<QLabel>(manual, "Label2", 24, 8, 400, 20)
-        ->setText(QStringLiteral("Double click to open the selected file!"));
+    auto* manual = Place<QWidget>(this, "TabSheet_Manual", 0, kPageTop, 960, 496);
+    auto* hint = Place<QLabel>(manual, "Label2", 24, 8, 400, 20);
+    hint->setText(QStringLiteral("Double click to open the selected file!"));
+    hint->setFont(PixelFont(16));
+    SetFontColor(hint, kWhite);
     auto* manualList = Place<QListWidget>(manual, "ManualListBox", 16, 40, 577, 329);
     manualList->setFont(PixelFont(18));
     manualList->setSortingEnabled(false);
+    // The list sits on the dark skin like the print page's text pane.
+    manualList->setStyleSheet(QStringLiteral(
+        "QListWidget { background: rgb(2, 33, 81); color: white; border: 1px solid rgb(55, 105, "
+        "170);"
+        " border-radius: 4px; padding: 4px; }"
+        "QListWidget::item { padding: 4px 6px; }"
+        "QListWidget::item:selected { background: rgb(26, 81, 146); color: white; }"));
     manual->hide();
-
-    auto* local = Place<QWidget>(pages, "TabSheet_LocalUpgrade", 4, 27, 953, 489);
-    const char* captions[] = {"Upgrade MCU", "Upgrade FLASH", "Upgrade LOGO or LOGO+FLASH"};
-    for (int row = 1; row <= 3; ++row) {
-        const QByteArray n = QByteArray::number(row);
-        auto* group =
-            Place<QGroupBox>(local, ("GroupBox" + n).constData(), 16, 16 + (row - 1) * 96, 600, 84);
-        group->setTitle(QString::fromLatin1(captions[row - 1]));
-        auto* edit = Place<QLineEdit>(group, ("Edit_UpgradePath" + n).constData(), 16, 24, 360, 24);
-        edit->setReadOnly(true);
-        Place<QPushButton>(group, ("Button_UpgradeSelect" + n).constData(), 392, 24, 90, 26)
-            ->setText(QStringLiteral("Select file"));
-        Place<QPushButton>(group, ("Button_LocalUpgrade" + n).constData(), 494, 24, 90, 26)
-            ->setText(QStringLiteral("Update"));
-        auto* gauge = Place<TGauge>(group, ("ProgressBar" + n).constData(), 16, 56, 360, 18);
-        gauge->hide();
-        auto* status =
-            Place<QLabel>(group, ("Label_UpdateStatus" + n).constData(), 16, 56, 560, 20);
-        status->setText(QStringLiteral("Upgrading......"));
-        status->hide();
-    }
-    Place<QPushButton>(local, "Button_QueryVersion", 640, 24, 120, 28)
-        ->setText(QStringLiteral("Query Version"));
-    Place<QPushButton>(local, "Button_QueryID", 640, 64, 120, 28)
-        ->setText(QStringLiteral("Query ID"));
-    Place<QPushButton>(local, "Button_SetID", 640, 104, 120, 28)->setText(QStringLiteral("Set ID"));
-    auto* hook = Place<QPushButton>(local, "Button3", 640, 144, 120, 28);
-    hook->setText(QStringLiteral("Button3"));
-    hook->hide();
-    local->hide();
-    pages->hide();
+    tabPageControls_[kPageManual] = {manual};
 }

@@ -4,6 +4,8 @@
 #include "app/controls.h"
 #include "app/form_language_view.h"
 #include "app/form_look.h"
+#include "app/local_upgrade_page.h"
+#include "app/print_page.h"
 #include "app/port_access_notice.h"
 #include "content/manual_library.h"
 #include "content/ui/dtc_list_view.h"
@@ -13,9 +15,12 @@
 #include "device/sync_uart.h"
 #include "graphics/bitmap_factory.h"
 #include "i18n/language_loader.h"
+#include "platform/atomic_file.h"
 #include "platform/device_watch.h"
 #include "platform/paths.h"
 #include "reception/upload_recorder.h"
+#include "upgrade/internet_indicator.h"
+#include "upgrade/upgrade_window.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -146,7 +151,7 @@ TFormMain::TFormMain(FormMainOptions options, QWidget* parent)
     // modal box pumps events and the recorder's next tick would otherwise run inside this one.
     uploadRecorder_->SetSaveFailedHandler([this](int error) {
         const std::string text =
-            "Cannot create file " + uploadRecorder_->OutputPath() + ". " + std::strerror(error);
+            platform::CannotCreateFileText(uploadRecorder_->OutputPath(), error);
         QMetaObject::invokeMethod(
             this, [this, text] { ShowTextMessage(QString::fromStdString(text).toStdU16String()); },
             Qt::QueuedConnection);
@@ -219,6 +224,7 @@ void TFormMain::LoadTexts() {
         [this](const std::u16string& text) { ShowTextMessage(text); });
     for (QLabel* label : findChildren<QLabel*>())
         FitCaption(label);
+    FitButtonCaptions();
 }
 
 void TFormMain::ConnectHandlers() {
@@ -241,6 +247,7 @@ void TFormMain::ConnectHandlers() {
     connect(Control<TClickLabel>("Label_Print"), &TClickLabel::clicked, this,
             [this] { SwitchTabImgBtn(1); });
     ConnectPageHandlers();
+    CreateNavigation();
 }
 
 // The close button of the skin ends the process at once: no close query, no restart.
@@ -299,19 +306,23 @@ void TFormMain::SetUpgradeBusy(int mode) {
         Control<QWidget>(("ProgressBar" + n).constData())->setVisible(busyRow);
     }
 
-    if (state_.BusyMode >= 1 && state_.BusyMode <= 3) {
-        const QByteArray n = QByteArray::number(state_.BusyMode);
-        state_.CurrentGauge = Control<TGauge>(("ProgressBar" + n).constData());
-        state_.CurrentStatusLabel = statusLabels_[state_.BusyMode - 1].get();
-    } else if (state_.BusyMode == 10) {
-        state_.CurrentGauge = Control<TGauge>("ProgressBar10");
-        state_.CurrentStatusLabel = statusLabels_[3].get();
-    }
+    ChooseProgressPair(static_cast<int>(state_.BusyMode));
     if (state_.CurrentGauge)
         state_.CurrentGauge->SetPosition(0);
 
     for (const char* name : {"Button_QueryID", "Button_SetID", "Button_QueryVersion"})
         Control<QWidget>(name)->setEnabled(enabled);
+}
+
+void TFormMain::ChooseProgressPair(int mode) {
+    if (mode >= 1 && mode <= 3) {
+        const QByteArray n = QByteArray::number(mode);
+        state_.CurrentGauge = Control<TGauge>(("ProgressBar" + n).constData());
+        state_.CurrentStatusLabel = statusLabels_[static_cast<std::size_t>(mode - 1)].get();
+    } else if (mode == 10) {
+        state_.CurrentGauge = Control<TGauge>("ProgressBar10");
+        state_.CurrentStatusLabel = statusLabels_[3].get();
+    }
 }
 
 void TFormMain::CheckConnection() {

@@ -16,17 +16,23 @@
 #include <vector>
 
 class QLabel;
+class QMenu;
 class QSocketNotifier;
 class TBitmapFactory;
 struct Bitmap;
 class TClickLabel;
 class TImageControl;
+class TPrintPage;
 class TSyncUart;
 class UploadRecorder;
 class IConnectionView;
 class DtcPage;
 class ManualPage;
 class ILanguageView;
+class IInternetIndicatorView;
+class IUpgradeWindow;
+class InternetIndicator;
+class LocalUpgradePage;
 class PortAccessNotice;
 
 // What the program entry (or a test) decides for the window.
@@ -57,6 +63,10 @@ class TFormMain final : public QWidget {
 public:
     // Form y of a page's top: page position (x, y) stands at form (x, y + kPageTop).
     static constexpr int kPageTop = 156;
+    // Pages: the three tabs, then the two pages that the shortcuts and the top band's menu reach.
+    static constexpr int kPageManual = 3;
+    static constexpr int kPageLocalUpgrade = 4;
+    static constexpr int kPageCount = 5;
     explicit TFormMain(FormMainOptions options = {}, QWidget* parent = nullptr);
     ~TFormMain() override;
 
@@ -78,8 +88,11 @@ public:
     void SetUpgradeBusy(int mode);
     void ShowTextMessage(const std::u16string& text);
     void FormCloseQuery(bool& canClose);
-    // The tab switch for an explicit index; a caption click calls it too.
+    // The page switch for an explicit index (0-2 the tabs, 3 Manual, 4 Local Upgrade); a
+    // caption click, the shortcuts and the top band's menu call it too.
     void SwitchTabImgBtn(int index);
+    // The top band's menu with the pages that have no tab.
+    std::unique_ptr<QMenu> CreatePageMenu();
     // The connection monitor; also run by the device-change notification, and every 2 s while
     // the ScanTool's port is there but cannot be opened (app/port_access_notice.h).
     void CheckConnection();
@@ -91,6 +104,9 @@ public:
     void ShowInternetState(bool connected);
     // The print page shows the waveform chart (true) or the text pane (false).
     void ShowWaveChart(bool on);
+    TPrintPage& PrintPage() { return *printPage_; }
+    // Draws a shared hand-out of the named image over the whole image control.
+    bool DrawSkinImage(QLabel* control, const std::string& name);
 
     // Image name drawn into each tab control, for looking at the tab looks.
     const std::array<std::string, 3>& TabLooks() const { return tabLooks_; }
@@ -100,6 +116,11 @@ public:
     const Bitmap* BackgroundBitmap() const { return backgroundBitmap_; }
     // The window's bitmap factory, which the skinned dialogs draw with too.
     TBitmapFactory& Factory() { return *factory_; }
+    InternetIndicator& Indicator() { return *indicator_; }
+    LocalUpgradePage& LocalUpgrade() { return *localUpgradePage_; }
+    // Makes a local row's gauge and status label (1-3), or the internet upgrade's pair (10),
+    // the current progress pair.
+    void ChooseProgressPair(int mode);
     // How many window moves the top band has started (by the platform or by hand).
     int WindowMovesStarted() const { return windowMovesStarted_; }
 
@@ -122,13 +143,16 @@ private:
     void CreatePrintPage(int dy);
     void CreateDtcPage(int dy);
     void CreateHiddenPages();
+    void CreateUpgradeParts(int dy);
+    void CreateNavigation();
+    void ShowPageMenu(const QPoint& position);
     void CreateTimers();
     void LoadTexts();
+    // The captions on the check button and the DTC tab, fitted to them.
+    void FitButtonCaptions();
     void CentreOnScreen();
     void SetUpSkin();
     void DrawTab(int index, bool current);
-    // Draws a shared hand-out of the named image over the whole image control.
-    bool DrawSkinImage(QLabel* control, const std::string& name);
     void ConnectHandlers();
     void StartDeviceWatch();
 
@@ -160,15 +184,18 @@ private:
     std::unique_ptr<ManualPage> manualPage_;
 
     std::array<TImageControl*, 3> tabImages_{};
-    std::array<std::vector<QWidget*>, 3> tabPageControls_;
+    std::array<std::vector<QWidget*>, kPageCount> tabPageControls_;
     std::array<std::string, 3> tabLooks_;
     std::unique_ptr<TBitmapFactory> factory_;
     Bitmap* backgroundBitmap_ = nullptr; // private hand-out of "png:main"
     QImage backgroundImage_;             // the same, ready for painting
 
     bool skinApplied_ = false;
-    bool internetStateShown_ = false;
-    bool animationPhase_ = false;
+
+    std::unique_ptr<IUpgradeWindow> upgradeWindow_;
+    std::unique_ptr<IInternetIndicatorView> indicatorView_;
+    std::unique_ptr<InternetIndicator> indicator_;
+    std::unique_ptr<LocalUpgradePage> localUpgradePage_;
 
     // Manual window move when the platform refuses to move the window itself.
     bool manualMove_ = false;
@@ -179,4 +206,5 @@ private:
     QSocketNotifier* deviceNotifier_ = nullptr;
     struct DeviceWatchHolder;
     std::unique_ptr<DeviceWatchHolder> deviceWatch_;
+    std::unique_ptr<TPrintPage> printPage_; // goes first: it holds the pane and the state
 };

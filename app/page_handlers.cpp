@@ -2,6 +2,7 @@
 // subsystem of its page, and an empty handler here is the place where that subsystem plugs in.
 #include "app/controls.h"
 #include "app/form_main.h"
+#include "app/print_page.h"
 #include "reception/upload_recorder.h"
 
 void TFormMain::ConnectPageHandlers() {
@@ -30,27 +31,28 @@ void TFormMain::ConnectPageHandlers() {
 void TFormMain::Button_InternetUpdateClick() {}
 
 // The print page's actions.
-void TFormMain::Button_PrintClick() {}
-void TFormMain::Button_ClearClick() {}
-void TFormMain::Button_CopyClick() {}
-void TFormMain::Button_EditClick() {}
+void TFormMain::Button_PrintClick() {
+    printPage_->Button_PrintClick();
+}
+void TFormMain::Button_ClearClick() {
+    printPage_->Button_ClearClick();
+}
+void TFormMain::Button_CopyClick() {
+    printPage_->Button_CopyClick();
+}
+void TFormMain::Button_EditClick() {
+    printPage_->Button_EditClick();
+}
 
 // The print page's 15 ms poll of the stream.
-void TFormMain::UartPrintReadTimerTimer() {}
-
-// The connectivity check; it shows its answer with ShowInternetState.
-void TFormMain::TimerCheckInternetTimer() {}
-
-// The online icon alternates between its two frames.
-void TFormMain::TimerAnimatorTimer() {
-    DrawSkinImage(Control<QLabel>("img_internet_status_icon"),
-                  animationPhase_ ? "png:internet_connected_icon2"
-                                  : "png:internet_connected_icon3");
-    animationPhase_ = !animationPhase_;
+void TFormMain::UartPrintReadTimerTimer() {
+    printPage_->UartPrintReadTimerTimer();
 }
 
 // The waveform capture's watchdog.
-void TFormMain::TimerMonitorWaveRecvTimer() {}
+void TFormMain::TimerMonitorWaveRecvTimer() {
+    printPage_->TimerMonitorWaveRecvTimer();
+}
 
 // The upload recorder, while the upgrade page is current and the port open.
 void TFormMain::UartReadDebugTimerTimer() {

@@ -1,20 +1,19 @@
 // The skin: background, tab looks, page switching, the window move by its top band, and the
-// looks of the internet indicator and the print page's chart-or-text switch.
+// print page's chart-or-text switch.
 #include "app/controls.h"
 #include "app/first_paint.h"
-#include "app/form_language_view.h"
 #include "app/form_look.h"
 #include "app/form_main.h"
+#include "app/local_upgrade_page.h"
+#include "app/print_page.h"
 #include "graphics/bitmap_factory.h"
 #include "graphics/ui/qt_bitmap.h"
 #include "graphics/ui/qt_image_control.h"
-#include "i18n/language_loader.h"
 
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QTextEdit>
 #include <QWindow>
 
 #include <cstdio>
@@ -98,6 +97,7 @@ void TFormMain::SetUpSkin() {
     // The layout's embedded pictures.
     DrawSkinImage(Control<QLabel>("Image_bak1"), "jpg:image_bak1");
     DrawSkinImage(Control<QLabel>("Image1"), "jpg:image1");
+    DrawSkinImage(Control<QLabel>("Image_LocalUpgrade"), "jpg:image_bak1");
 
     // The DTC page's frame, with the factory's key colour left out.
     auto* frame = Control<TImageControl>("imgframe_dtclookup");
@@ -121,16 +121,8 @@ void TFormMain::SetUpSkin() {
     search->setFont(PixelFont(20, search->font().family()));
     search->setStyleSheet(
         QStringLiteral("QLineEdit { border: none; background: rgb(26, 81, 146); color: white; }"));
-    auto* richEdit = Control<QTextEdit>("RichEdit");
-    richEdit->setFrameShape(QFrame::NoFrame);
-    QFont richFont = richEdit->font();
-    richFont.setPointSize(12);
-    richEdit->setFont(richFont);
-    QPalette richPalette = richEdit->palette();
-    richPalette.setColor(QPalette::Base, QColor(2, 33, 81));
-    richPalette.setColor(QPalette::Text, QColor(0, 238, 0));
-    richEdit->setPalette(richPalette);
-    richEdit->setTextColor(QColor(0, 238, 0));
+    // The text pane's look and the chart's set-up.
+    printPage_->SetUpSkin();
 
     setFixedSize(960, 700);
     ShowInternetState(false);
@@ -142,22 +134,24 @@ void TFormMain::TabImgBtnClick() {
 }
 
 void TFormMain::SwitchTabImgBtn(int index) {
-    if (state_.BusyMode != 0 || index == state_.CurrentTab || index < 0 || index > 2)
+    // A maintenance tool talking to the ScanTool keeps its page, as an upgrade does.
+    const bool toolRunning = localUpgradePage_ && localUpgradePage_->ToolRunning();
+    if (state_.BusyMode != 0 || toolRunning || index == state_.CurrentTab || index < 0 ||
+        index >= kPageCount)
         return;
     const int left = state_.CurrentTab;
-    DrawTab(index, true);
-    DrawTab(left, false);
+    // The pages without a tab leave every tab in its other look.
+    constexpr int kTabCount = 3;
+    if (index < kTabCount)
+        DrawTab(index, true);
+    if (left < kTabCount)
+        DrawTab(left, false);
 
-    auto* internetUpgrade = Control<QWidget>("Label_InternetUpgrade");
-    auto* print = Control<QWidget>("Label_Print");
-    if (index == 0)
-        SetFontColor(internetUpgrade, SystemWindowColor());
-    else if (index == 1)
-        SetFontColor(print, SystemWindowColor());
-    if (left == 0)
-        SetFontColor(internetUpgrade, SystemScrollBarColor());
-    else if (left == 1)
-        SetFontColor(print, SystemScrollBarColor());
+    const char* captions[kTabCount] = {"Label_InternetUpgrade", "Label_Print", "Label_DtcLookup"};
+    if (index < kTabCount)
+        SetFontColor(Control<QWidget>(captions[index]), SystemWindowColor());
+    if (left < kTabCount)
+        SetFontColor(Control<QWidget>(captions[left]), SystemScrollBarColor());
 
     ShowControls(tabPageControls_[index], true);
     ShowControls(tabPageControls_[left], false);
@@ -177,40 +171,7 @@ void TFormMain::SwitchTabImgBtn(int index) {
 }
 
 void TFormMain::ShowWaveChart(bool on) {
-    auto* chart = Control<QWidget>("Chart1");
-    if (on == state_.ChartShown && on == !chart->isHidden() &&
-        on == TimerMonitorWaveRecv->isActive())
-        return;
-    state_.ChartShown = on;
-    chart->setVisible(on);
-    Control<QWidget>("RichEdit")->setVisible(!on);
-    Control<QWidget>("StaticText_SampleStat")->setVisible(on);
-    TimerMonitorWaveRecv->setProperty("tag", 0);
-    SetTimerEnabled(TimerMonitorWaveRecv, on);
-}
-
-void TFormMain::ShowInternetState(bool connected) {
-    if (internetStateShown_ && connected == state_.InternetConnected)
-        return;
-    DrawSkinImage(Control<QLabel>("img_internet_status_text"),
-                  connected ? "png:internet_connected_text2" : "png:internet_connected_text0");
-    DrawSkinImage(Control<QLabel>("img_internet_status_icon"),
-                  connected ? "png:internet_connected_icon2" : "png:internet_connected_icon0");
-    auto* label = Control<QLabel>("Label_InternetConnected");
-    FormLanguageView view(this, [](const QWidget*) { return 0; });
-    if (connected) {
-        TimerCheckInternet->setInterval(15000);
-        SetTimerEnabled(TimerAnimator, state_.CurrentTab == 0);
-        label->setText(ToQString(state_.Texts.LabelInternetConnected));
-    } else {
-        TimerCheckInternet->setInterval(5000);
-        TimerAnimator->stop();
-        label->setText(ToQString(state_.Texts.LabelInternetDisconnected));
-    }
-    FitCaption(label);
-    PlaceInternetStateLabel(view, state_.LanguageNumber, connected);
-    state_.InternetConnected = connected;
-    internetStateShown_ = true;
+    printPage_->ShowWaveChart(on);
 }
 
 void TFormMain::paintEvent(QPaintEvent*) {

@@ -33,4 +33,9 @@ class IMessageBox {
 public:
     virtual ~IMessageBox() = default;
     virtual void ShowTextMessage(const std::u16string& text) = 0;
+    // The same under its own caption instead of the program's name.
+    virtual void ShowCaptionedMessage(const std::u16string& caption, const std::u16string& text) {
+        (void)caption;
+        ShowTextMessage(text);
+    }
 };

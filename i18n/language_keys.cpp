@@ -23,9 +23,10 @@ std::string LanguageSection(int languageNumber) {
     return kLanguages[static_cast<std::size_t>(languageNumber - 1)].section;
 }
 
-const std::array<CaptionKey, 14> kCaptionKeys = {{
+const std::array<CaptionKey, 15> kCaptionKeys = {{
     {"Label_InternetUpgrade", "LabelInternetUpgrade", u"Internet Upgrade"},
     {"Label_Print", "LabelPrint", u"Print"},
+    {"Label_DtcLookup", "LabelDtcLookup", u"DTC Lookup"},
     {"Label_CheckUpdate", "LabelCheckUpdate", u"Check Update"},
     {"Label_Upgrade", "LabelUpgrade", u"Upgrade"},
     {"Label_Step1Part1", "LabelStep1Part1",

@@ -20,7 +20,7 @@ struct CaptionKey {
     const char16_t* englishDefault;
 };
 // Keys whose texts become captions of the main window's labels at once.
-extern const std::array<CaptionKey, 14> kCaptionKeys;
+extern const std::array<CaptionKey, 15> kCaptionKeys;
 // The language dialog's own texts.
 extern const std::array<CaptionKey, 3> kDialogKeys;
 

@@ -198,6 +198,10 @@ std::string LoadLanguage(MainState& state, ILanguageView& view, const std::strin
     SetLabelInternetUpgradePostion(view, n);
     caption("LabelPrint");
     SetLabelPrintPostion(view, n);
+    // The third tab's caption; for Chinese in the face of the other two.
+    caption("LabelDtcLookup");
+    if (n == 1)
+        view.SetFontFace("Label_DtcLookup", kFaceSongTi);
     caption("LabelCheckUpdate");
     PlaceCheckUpdateLabel(view, n);
 

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -91,6 +92,10 @@ int WriteFileInPlace(const std::string& path, const void* data, std::size_t size
     if (close(fd) != 0 && error == 0)
         error = errno;
     return error;
+}
+
+std::string CannotCreateFileText(const std::string& path, int error) {
+    return "Cannot create file " + path + ". " + std::strerror(error);
 }
 
 } // namespace platform

@@ -17,4 +17,7 @@ int WriteFileAtomically(const std::string& path, const void* data, std::size_t s
 // Returns 0 or the errno of the failing step.
 int WriteFileInPlace(const std::string& path, const void* data, std::size_t size);
 
+// The message for a file that could not be written: "Cannot create file <path>. <reason>".
+std::string CannotCreateFileText(const std::string& path, int error);
+
 } // namespace platform

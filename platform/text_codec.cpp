@@ -1,8 +1,9 @@
 #include "platform/text_codec.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <iconv.h>
-#include <vector>
 
 namespace platform {
 
@@ -125,37 +126,86 @@ std::string IconvNameOfCodePage(std::uint32_t codePage) {
 }
 
 std::u16string ToUtf16(std::uint32_t codePage, std::string_view bytes) {
-    const std::string name = IconvNameOfCodePage(codePage);
-    if (name.empty())
-        return Latin1ToUtf16(bytes);
-    iconv_t cd = iconv_open("UTF-16LE", name.c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return Latin1ToUtf16(bytes);
-
+    CodePageDecoder decoder(28591);
     std::u16string out;
-    std::vector<char> buffer(bytes.size() * 4 + 16);
-    char* in = const_cast<char*>(bytes.data());
-    std::size_t inLeft = bytes.size();
+    decoder.Decode(codePage, bytes, false, out);
+    return out;
+}
+
+CodePageDecoder::CodePageDecoder(std::uint32_t fallbackCodePage) : fallback_(fallbackCodePage) {}
+
+CodePageDecoder::~CodePageDecoder() {
+    if (cd_)
+        iconv_close(static_cast<iconv_t>(cd_));
+}
+
+bool CodePageDecoder::Open(std::uint32_t codePage) {
+    if (opened_ && openCodePage_ == codePage)
+        return cd_ != nullptr;
+    if (cd_)
+        iconv_close(static_cast<iconv_t>(cd_));
+    cd_ = nullptr;
+    opened_ = true;
+    openCodePage_ = codePage;
+    const std::string name = IconvNameOfCodePage(codePage);
+    iconv_t cd =
+        name.empty() ? reinterpret_cast<iconv_t>(-1) : iconv_open("UTF-16LE", name.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1) && codePage != fallback_) {
+        const std::string fallback = IconvNameOfCodePage(fallback_);
+        if (!fallback.empty())
+            cd = iconv_open("UTF-16LE", fallback.c_str());
+    }
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return false;
+    cd_ = cd;
+    return true;
+}
+
+void CodePageDecoder::Decode(std::uint32_t codePage, std::string_view bytes, bool holdIncomplete,
+                             std::u16string& out) {
+    std::string joined;
+    if (heldCount_ > 0) {
+        joined.assign(held_, heldCount_);
+        joined.append(bytes);
+        bytes = joined;
+        heldCount_ = 0;
+    }
+    if (!Open(codePage)) {
+        // Not even the fallback converts: the bytes as Latin-1, so that none is lost.
+        out += Latin1ToUtf16(bytes);
+        return;
+    }
+    Convert(bytes.data(), bytes.size(), holdIncomplete, out);
+}
+
+void CodePageDecoder::Convert(const char* bytes, std::size_t count, bool holdIncomplete,
+                              std::u16string& out) {
+    auto* cd = static_cast<iconv_t>(cd_);
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    char* in = const_cast<char*>(bytes);
+    std::size_t inLeft = count;
+    char buffer[4096];
     while (inLeft > 0) {
-        char* outPtr = buffer.data();
-        std::size_t outLeft = buffer.size();
+        char* outPtr = buffer;
+        std::size_t outLeft = sizeof buffer;
         const std::size_t rc = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
-        const std::size_t produced = buffer.size() - outLeft;
+        const std::size_t produced = sizeof buffer - outLeft;
         for (std::size_t k = 0; k + 1 < produced; k += 2)
             out += static_cast<char16_t>(static_cast<unsigned char>(buffer[k]) |
                                          (static_cast<unsigned char>(buffer[k + 1]) << 8));
-        if (rc != static_cast<std::size_t>(-1))
+        if (rc != static_cast<std::size_t>(-1) || errno == E2BIG)
             continue;
-        if (errno == E2BIG)
-            continue;
+        if (errno == EINVAL && holdIncomplete && inLeft <= kMaxHeld) {
+            std::memcpy(held_, in, inLeft);
+            heldCount_ = inLeft;
+            return;
+        }
         // An undefined or cut-off byte sequence: one replacement character, then go on.
         out += u'\uFFFD';
         ++in;
         --inLeft;
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
-    iconv_close(cd);
-    return out;
 }
 
 } // namespace platform

@@ -9,7 +9,7 @@ packages=(
   libpng-dev libjpeg62-turbo-dev zlib1g-dev libudev-dev libcurl4-openssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format
-  curl python3 xvfb xauth x11-utils x11-apps imagemagick librsvg2-bin xdotool
+  curl python3 xvfb xauth x11-utils x11-apps imagemagick librsvg2-bin xdotool xclip
   fonts-noto-cjk fonts-noto-core fonts-dejavu-core
   desktop-file-utils appstream weston qt6-wayland
 )

@@ -7,7 +7,9 @@
 #include "graphics/bitmap_factory.h"
 #include "graphics/ui/qt_bitmap.h"
 #include "graphics/ui/qt_image_control.h"
+#include "tests/app/form_test_support.h"
 #include "tests/support/sim_harness.h"
+#include "tests/support/window_doubles.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -27,50 +29,9 @@
 namespace fs = std::filesystem;
 using quillon::test::ScopedSimEnvironment;
 using quillon::test::SimHarness;
+using namespace formtest;
 
 namespace {
-
-class ScratchDir {
-public:
-    ScratchDir() {
-        std::string pattern = (fs::temp_directory_path() / "quillon-app-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-        fs::create_directories(path_ / "dev");
-        fs::create_directories(path_ / "sys" / "class" / "tty");
-    }
-    ~ScratchDir() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    fs::path Path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
-class RecordingMessageBox final : public IMessageBox {
-public:
-    void ShowTextMessage(const std::u16string& text) override { shown.push_back(text); }
-    std::vector<std::u16string> shown;
-};
-
-std::string Text(const QWidget* control) {
-    return qobject_cast<const QLabel*>(control)->text().toStdString();
-}
-
-// The picture of an image control, compared by colour with the named skin image.
-bool ShowsImage(TFormMain& form, const char* control, const char* name) {
-    Bitmap* image = form.Factory().LoadBitmapA(name, true);
-    const QImage expected = ToQImage(image).convertToFormat(QImage::Format_RGB32);
-    form.Factory().FreeBitmap(image);
-    const ::Bitmap* picture = QtImageControl::Of(form.Control<QLabel>(control))->Picture();
-    return !expected.isNull() && picture &&
-           ToQImage(picture).convertToFormat(QImage::Format_RGB32) == expected;
-}
-
-bool Shown(const QWidget* control) {
-    return !control->isHidden();
-}
 
 class FormMainTest : public ::testing::Test {
 protected:
@@ -94,7 +55,7 @@ protected:
 
     ScratchDir scratch_;
     ScopedSimEnvironment env_;
-    RecordingMessageBox messages_;
+    RecordingMessages messages_;
     int terminations_ = 0;
     int dialogShown_ = 0;
 };
@@ -160,8 +121,13 @@ TEST_F(FormMainTest, StartsWithTheInitialStateTimersAndLooks) {
     for (int page : {1, 2})
         for (QWidget* c : form->TabPageControls(page))
             EXPECT_FALSE(Shown(c)) << c->objectName().toStdString();
-    EXPECT_FALSE(Shown(form->Control("TabImgBtn2")));
-    EXPECT_FALSE(Shown(form->Control("PageControl_Main")));
+    // The third tab shows with its caption; the pages without a tab stay hidden.
+    EXPECT_TRUE(Shown(form->Control("TabImgBtn2")));
+    EXPECT_TRUE(ShowsImage(*form, "TabImgBtn2", "png:mbutton_3a"));
+    EXPECT_EQ(Text(form->Control("Label_DtcLookup")), "DTC Lookup");
+    for (int page : {TFormMain::kPageManual, TFormMain::kPageLocalUpgrade})
+        for (QWidget* c : form->TabPageControls(page))
+            EXPECT_FALSE(Shown(c)) << c->objectName().toStdString();
 
     // A missing lang.ini is created as a byte-order mark and one empty line.
     std::ifstream ini(IniPath(), std::ios::binary);
@@ -185,8 +151,10 @@ TEST_F(FormMainTest, ControlsStandAtTheirLayoutPlaces) {
              Place{"Label_Print", {440, 100, 220, 33}}, // placed for English
              Place{"Label_Status", {33, 666, 856, 33}},
              Place{"Button_InternetUpdate", {371, 584, 200, 53}},
-             Place{"Label_CheckUpdate", {420, 596, 133, 27}}, // placed for English, then moved
-             Place{"Label_InternetConnected", {648, 582, 182, 27}}, // form coordinates
+             // Placed for English, then moved with the page and centred on the button's height.
+             Place{"Label_CheckUpdate", {420, 597, 133, 27}},
+             // The English anchor (648, 582) would let the text run off the plate's right end.
+             Place{"Label_InternetConnected", {616, 597, 182, 27}},
              Place{"PanelGauge", {56, 526, 828, 44}},
              Place{"ProgressBar10", {0, 0, 828, 44}},
              Place{"imgbtn_edit", {484, 156, 140, 46}},
@@ -198,7 +166,10 @@ TEST_F(FormMainTest, ControlsStandAtTheirLayoutPlaces) {
              Place{"imgframe_dtclookup", {0, 156, 960, 496}},
              Place{"DTCLookupList", {18, 253, 921, 390}},
              Place{"EditSearch", {132, 170, 208, 20}},
+             Place{"TabSheet_Manual", {0, 156, 960, 496}},
              Place{"ManualListBox", {16, 40, 577, 329}},
+             Place{"TabSheet_LocalUpgrade", {0, 156, 960, 496}},
+             Place{"TabImgBtn2", {637, 87, 310, 59}},
          }) {
         QWidget* control = form->Control(p.name);
         ASSERT_NE(control, nullptr) << p.name;
@@ -218,9 +189,10 @@ TEST_F(FormMainTest, CaptionPlacesFollowTheLanguage) {
         QPoint internetUpgrade, print, checkUpdate;
     };
     for (const Case& c :
-         {Case{"1", {120, 105}, {450, 105}, {433, 599}}, Case{"6", {97, 98}, {409, 98}, {430, 583}},
-          Case{"0x0C", {110, 90}, {440, 100}, {415, 583}},
-          Case{"13", {97, 98}, {409, 98}, {433, 599}}}) {
+         {Case{"1", {120, 105}, {450, 105}, {433, 597}}, Case{"6", {97, 98}, {409, 98}, {430, 597}},
+          // Italian's anchor (415) would put the English default over the button's symbol.
+          Case{"0x0C", {110, 90}, {440, 100}, {427, 597}},
+          Case{"13", {97, 98}, {409, 98}, {433, 597}}}) {
         auto form = MakeForm(std::string("[set]\r\nval=") + c.val + "\r\n");
         EXPECT_EQ(form->Control("Label_InternetUpgrade")->pos(), c.internetUpgrade) << c.val;
         EXPECT_EQ(form->Control("Label_Print")->pos(), c.print) << c.val;
@@ -525,7 +497,7 @@ TEST(FormMainDeviceTest, TellsTheUserWhenAnUploadCannotBeWritten) {
     ASSERT_TRUE(sim.Start()) << sim.Error();
     ScopedSimEnvironment env(sim);
 
-    RecordingMessageBox messages;
+    RecordingMessages messages;
     FormMainOptions options;
     options.LangIniPath = (scratch.Path() / "lang.ini").string();
     // A file where the folder of the upload file should be: the folder cannot be made.

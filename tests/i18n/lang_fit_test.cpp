@@ -23,6 +23,7 @@ struct LabelBox {
 // Fixed-size labels of the main window and the dialog, at the layout's font heights.
 constexpr LabelBox kBoxes[] = {
     {"LabelPrint", 220, 20},
+    {"LabelDtcLookup", 212, 20},
     {"LabelCheckUpdate", 133, 20},
     {"LabelStep1Part1", 816, 20},
     {"LabelStep2", 816, 20},

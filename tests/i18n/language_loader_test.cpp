@@ -91,7 +91,8 @@ TEST(LoadLanguage, MissingFileIsCreatedAndEverythingIsEnglish) {
     EXPECT_EQ(l.view.captions["Label_Status"], u"Please connect the device to the computer");
     EXPECT_EQ(l.view.captions["Label_InternetConnected"], u"Internet Disconnected");
     EXPECT_EQ(l.view.captions["Label_Step2Part2"], u"");
-    EXPECT_EQ(l.view.captions.size(), 16u);
+    EXPECT_EQ(l.view.captions["Label_DtcLookup"], u"DTC Lookup");
+    EXPECT_EQ(l.view.captions.size(), 17u);
     const StringTable english = EnglishStringTable();
     for (const auto& entry : kWindowTextKeys)
         EXPECT_EQ(l.state.Texts.*entry.field, english.*entry.field) << entry.key;
@@ -135,8 +136,9 @@ TEST(LoadLanguage, NumberChoosesSectionFontsAndPlaces) {
         EXPECT_EQ(l.view.PlaceOf("Label_Print"), c.printPlace);
         EXPECT_EQ(l.view.PlaceOf("Label_CheckUpdate"), c.checkUpdate);
         EXPECT_EQ(l.view.PlaceOf("Label_InternetConnected"), c.stateLabel);
-        // Only Chinese changes faces (sixteen labels), only Russian the step labels' size.
-        EXPECT_EQ(l.view.faces.size(), c.number == 1 ? 16u : 0u);
+        // Only Chinese changes faces (sixteen labels and the third tab's caption), only Russian
+        // the step labels' size.
+        EXPECT_EQ(l.view.faces.size(), c.number == 1 ? 17u : 0u);
         for (const auto& [control, face] : l.view.faces)
             EXPECT_EQ(face, kFaceSongTi) << control;
         EXPECT_EQ(l.view.sizes.size(), c.number == 7 ? 6u : 0u);
@@ -183,6 +185,7 @@ TEST(LoadLanguage, AppliesCaptionsFontsAndPlacesInItsOrder) {
         "move Label_InternetUpgrade",
         "caption Label_Print",
         "move Label_Print",
+        "caption Label_DtcLookup",
         "caption Label_CheckUpdate",
         "color Label_CheckUpdate",
         "move Label_CheckUpdate",

@@ -51,7 +51,13 @@ struct TestPump : IMessagePump {
     std::function<void(int)> onPump;
 };
 
+// Every message shown; `captions` holds those of the messages with a caption of their own.
 struct RecordingMessages : IMessageBox {
     void ShowTextMessage(const std::u16string& text) override { shown.push_back(text); }
+    void ShowCaptionedMessage(const std::u16string& caption, const std::u16string& text) override {
+        captions.push_back(caption);
+        shown.push_back(text);
+    }
     std::vector<std::u16string> shown;
+    std::vector<std::u16string> captions;
 };

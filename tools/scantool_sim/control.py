@@ -5,7 +5,7 @@ import os
 import shlex
 import time
 
-from . import codec
+from . import codec, printing
 from .faults import Fault
 from .upload import UploadPlan
 
@@ -22,14 +22,22 @@ HELP = """commands (one per line, answered with "ok ..." or "error ..."):
                                      next N matching requests (block= only to firmware
                                      blocks of that number)
   fault clear                        forget all faults
-  print HEX                          send raw bytes unasked (print text with its escapes)
+  print HEX [split=N] [gap_ms=M]     send raw bytes unasked (print text with its escapes),
+                                     in writes of N bytes M ms apart when split= is given
   text WORDS...                      send the words as 8-bit text with CR LF
+  report [codepage=N] [split=N] [gap_ms=M]
+                                     a coloured battery report with fixed Persian phrases,
+                                     the ohm sign as 0x7F and one line in code page N
+                                     (default 28605; 936, 950, 932, 949, 125x, 866, ...)
   wave S1 S2 ...                     send one waveform sample frame (unsigned 16-bit samples)
   wave_end                           send the waveform end frame
-  wave_sweep [count=N] [low=V] [high=V]
-                                     a whole capture for demos: N samples (default 1500)
-                                     rising and falling between low and high (in 0.1 V),
-                                     in frames of 200 samples, then the end frame
+  wave_sweep [count=N] [low=V] [high=V] [frame=K] [gap_ms=M] [end=0]
+                                     a whole capture: N samples (default 1500) rising and
+                                     falling between low and high (in 0.1 V), in frames of K
+                                     samples (default 200) M ms apart, then the end frame
+                                     (none with end=0)
+  bad_frame crc | length=N | cut=N   a damaged sample frame: wrong checksum, declared length
+                                     N, or only its first N bytes
   print_file PATH                    send a file's bytes unasked
   frame CODE [HEX]                   send any frame from the device
   upload blocks=N size=S [data=HEX] [repeat=k,..] [skip=k,..] [accept=0] [accept_delay_ms=N]
@@ -166,8 +174,33 @@ class Control:
         self.sim.device.faults.add(fault)
         return "ok"
 
+    def _send_split(self, data, options):
+        split = _int(options.get("split", "0"))
+        gap_ms = _int(options.get("gap_ms", "20"))
+        if split < 0 or gap_ms < 0:
+            raise ValueError("split and gap_ms must not be negative")
+        self.sim.device.send_raw(data, split=split, gap_ms=gap_ms)
+
     def cmd_print(self, args, reply):
-        self.sim.device.send_raw(bytes.fromhex("".join(args)))
+        data = bytes.fromhex("".join(a for a in args if "=" not in a))
+        self._send_split(data, _options(a for a in args if "=" in a))
+        return "ok"
+
+    def cmd_report(self, args, reply):
+        o = _options(args)
+        data = printing.report(_int(o.get("codepage", "28605")))
+        self._send_split(data, o)
+        return f"ok {len(data)}"
+
+    def cmd_bad_frame(self, args, reply):
+        if not args:
+            raise ValueError("bad_frame crc | length=N | cut=N")
+        if args[0] == "crc":
+            frame = printing.damaged("crc")
+        else:
+            kind, value = args[0].split("=", 1)
+            frame = printing.damaged(kind, _int(value))
+        self.sim.device.send_raw(frame)
         return "ok"
 
     def cmd_text(self, args, reply):
@@ -185,22 +218,15 @@ class Control:
 
     def cmd_wave_sweep(self, args, reply):
         o = _options(args)
-        count, low, high = (_int(o.get(k, d)) for k, d in
-                            (("count", "1500"), ("low", "118"), ("high", "144")))
-        if not 0 <= low <= high <= 0xFFFF:
-            raise ValueError("need 0 <= low <= high <= 65535")
-        span = high - low
-        period = max(2, 2 * span)
-        samples = []
-        for i in range(count):
-            phase = i % period
-            samples.append(low + (phase if phase <= span else period - phase))
-        for start in range(0, count, 200):
-            chunk = samples[start:start + 200]
-            payload = b"".join(v.to_bytes(2, "little") for v in chunk)
-            self.sim.device.send_frame(codec.build(0x01FF, payload))
-        self.sim.device.send_frame(codec.build(0x02FF))
-        return "ok"
+        count, low, high, per_frame, gap_ms = (_int(o.get(k, d)) for k, d in (
+            ("count", "1500"), ("low", "118"), ("high", "144"), ("frame", "200"),
+            ("gap_ms", "0")))
+        frames = printing.wave_frames(printing.sweep(count, low, high), per_frame)
+        if o.get("end", "1") not in ("0", "false", "no", "off"):
+            frames.append(codec.build(printing.WAVE_END))
+        for i, frame in enumerate(frames):
+            self.sim.device.send_frame(frame, delay_ms=i * gap_ms)
+        return f"ok {len(frames)}"
 
     def cmd_print_file(self, args, reply):
         with open(args[0], "rb") as f:

@@ -147,12 +147,19 @@ class Device:
         self.log.frame("tx", frame)
         self.link.send(frame, now + delay_ms / 1000.0)
 
-    def send_frame(self, frame):
-        self._send_unasked(frame)
+    def send_frame(self, frame, delay_ms=0):
+        self._send_unasked(frame, delay_ms)
 
-    def send_raw(self, data):
+    def send_raw(self, data, split=0, gap_ms=0):
+        """Unasked bytes, whole or in writes of `split` bytes `gap_ms` apart (so that the
+        program reads them in pieces)."""
         self.log.raw("tx", data)
-        self.link.send(data, time.monotonic())
+        now = time.monotonic()
+        if split <= 0:
+            self.link.send(data, now)
+            return
+        for i, start in enumerate(range(0, len(data), split)):
+            self.link.send(data[start:start + split], now + i * gap_ms / 1000.0)
 
     def _reply(self, request_code, payload, faults):
         s = self.settings

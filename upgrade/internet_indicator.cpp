@@ -1,0 +1,40 @@
+#include "upgrade/internet_indicator.h"
+
+#include "core/main_state.h"
+
+#include <utility>
+
+InternetIndicator::InternetIndicator(MainState& state, IInternetIndicatorView& view,
+                                     ConnectedQuery isConnected)
+    : state_(state), view_(view), isConnected_(std::move(isConnected)) {}
+
+void InternetIndicator::ShowInternetState(bool connected) {
+    if (stateShown_ && connected == state_.InternetConnected)
+        return;
+    view_.DrawStatusPlate(connected ? "png:internet_connected_text2"
+                                    : "png:internet_connected_text0");
+    view_.DrawStatusIcon(connected ? "png:internet_connected_icon2"
+                                   : "png:internet_connected_icon0");
+    if (connected) {
+        view_.SetCheckInterval(kCheckIntervalOnline);
+        view_.SetAnimatorEnabled(state_.CurrentTab == 0);
+        view_.ShowStateCaption(state_.Texts.LabelInternetConnected, true);
+    } else {
+        view_.SetCheckInterval(kCheckIntervalOffline);
+        view_.SetAnimatorEnabled(false);
+        view_.ShowStateCaption(state_.Texts.LabelInternetDisconnected, false);
+    }
+    state_.InternetConnected = connected;
+    stateShown_ = true;
+}
+
+void InternetIndicator::TimerCheckInternetTimer() {
+    if (state_.BusyMode == 0)
+        ShowInternetState(isConnected_());
+}
+
+void InternetIndicator::AnimateInternetIcon() {
+    view_.DrawStatusIcon(animationPhase_ ? "png:internet_connected_icon2"
+                                         : "png:internet_connected_icon3");
+    animationPhase_ = !animationPhase_;
+}
