@@ -31,6 +31,7 @@
 #include <QSocketNotifier>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <unistd.h>
@@ -63,6 +64,13 @@ public:
 private:
     TFormMain& form_;
 };
+
+// A demo run (tools/run.sh) says so in the window's title, so it is never taken for a real one.
+QString WindowTitle() {
+    const char* demo = std::getenv("QUILLON_DEMO");
+    const bool isDemo = demo != nullptr && std::strcmp(demo, "1") == 0;
+    return isDemo ? QStringLiteral("QUILLON (demo)") : QStringLiteral("QUILLON");
+}
 
 QTimer* MakeTimer(QObject* owner, const char* name) {
     auto* timer = new QTimer(owner);
@@ -177,7 +185,7 @@ TFormMain::TFormMain(FormMainOptions options, QWidget* parent)
         gauge->setGeometry(edit->geometry());
     }
 
-    setWindowTitle(QStringLiteral("QUILLON"));
+    setWindowTitle(WindowTitle());
     QCoreApplication::setApplicationName(QStringLiteral("QUILLON"));
 
     // Skin, page layout and tab looks; the window is centred at its final size.

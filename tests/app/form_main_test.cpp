@@ -8,6 +8,7 @@
 #include "graphics/ui/qt_bitmap.h"
 #include "graphics/ui/qt_image_control.h"
 #include "tests/app/form_test_support.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/sim_harness.h"
 #include "tests/support/window_doubles.h"
 
@@ -25,6 +26,7 @@
 #include <fstream>
 #include <pty.h>
 #include <unistd.h>
+#include <utility>
 
 namespace fs = std::filesystem;
 using quillon::test::ScopedSimEnvironment;
@@ -133,6 +135,15 @@ TEST_F(FormMainTest, StartsWithTheInitialStateTimersAndLooks) {
     std::ifstream ini(IniPath(), std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(ini)), {});
     EXPECT_EQ(bytes, std::string("\xFF\xFE\x0D\x00\x0A\x00", 6));
+}
+
+TEST_F(FormMainTest, TitleSaysWhenTheRunIsADemo) {
+    for (const auto& [value, title] :
+         {std::pair<const char*, const char*>{"1", "QUILLON (demo)"}, {"0", "QUILLON"},
+          {"", "QUILLON"}}) {
+        quillon::test::ScopedEnv demo("QUILLON_DEMO", std::string(value));
+        EXPECT_EQ(MakeForm()->windowTitle(), title) << "QUILLON_DEMO=" << value;
+    }
 }
 
 TEST_F(FormMainTest, ControlsStandAtTheirLayoutPlaces) {

@@ -10,6 +10,7 @@ import tempfile
 import fcntl
 import struct
 import termios
+import threading
 import time
 import tty
 import unittest
@@ -181,6 +182,74 @@ class SimulatorTest(unittest.TestCase):
         self.assertEqual(sent[1][8:12], bytes((0, 1, 2, 3)))
         os.write(s.fd, codec.build(0x0344, b"", b"@@"))
         self.assertEqual(s.command("wait upload=done timeout_ms=2000"), "ok done")
+
+    def test_upload_of_a_file_in_blocks(self):
+        s = self.sim()
+        with open(s.path("upload.txt"), "wb") as f:
+            f.write(b"0123456789")
+        self.assertEqual(s.command(f"upload file={s.path('upload.txt')} size=4"), "ok")
+        frames = [s.request(0x0104, want=10 + 14)[10:]]
+        for _ in range(3):
+            frames.append(s.request(0x0242, b"\x00", want=14))
+        self.assertEqual([f[8:-4] for f in frames[:3]], [b"0123", b"4567", b"89"])
+        self.assertEqual(frames[3][4:6], b"\x04\x03")  # then the end
+
+    def test_finished_burn_adopts_the_notified_version(self):
+        s = self.sim("--adopt-versions", "--rom-version", "1.0.0", "--flash-version", "1.0.0")
+        notice = b"\x01" + b"KV100".ljust(10, b"\0") + b"STD".ljust(10, b"\0") + \
+            b"2.4.0".ljust(10, b"\0") + b"2.0.9".ljust(10, b"\0")
+        s.request(0x0203, notice, want=11)
+        s.request(0x0303, b"\x01" + (600).to_bytes(4, "little"), want=11)
+        versions = lambda: s.request(0x0103, want=54)[26:46]
+        s.request(0x0403, bytes((1, 0, 0)) + bytes(512), want=13)
+        self.assertEqual(versions()[:5], b"1.0.0")  # half an image changes nothing
+        s.request(0x0403, bytes((1, 1, 0)) + bytes(512), want=13)
+        self.assertEqual(versions(), b"2.4.0".ljust(10, b"\0") + b"1.0.0".ljust(10, b"\0"))
+
+    def test_reader_probe_tells_a_fast_poll_from_none_and_from_a_slow_one(self):
+        s = self.sim()
+        polling = {"interval": None, "taken": b""}
+        done = threading.Event()
+
+        def reader():  # the program's side: the Print page polls every 15 ms
+            while not done.is_set():
+                interval = polling["interval"]
+                if interval is None:
+                    time.sleep(0.01)
+                    continue
+                if select.select([s.fd], [], [], 0)[0]:
+                    polling["taken"] += os.read(s.fd, 1024)
+                time.sleep(interval)
+
+        thread = threading.Thread(target=reader)
+        thread.start()
+        self.addCleanup(lambda: (done.set(), thread.join()))
+        cases = [(None, "reader=other", "ok other"), (0.015, "reader=print", "ok print"),
+                 (0.015, "reader=other", "error timeout"), (1.0, "reader=print", "error timeout"),
+                 (1.0, "reader=other", "ok other")]
+        for interval, want, answer in cases:
+            with self.subTest(interval=interval, want=want):
+                polling["interval"] = interval
+                time.sleep(0.3)
+                self.assertEqual(s.command(f"wait {want} timeout_ms=4000"), answer)
+        # The program saw nothing but the probes: NUL "A", which its print text path drops.
+        self.assertTrue(polling["taken"])
+        self.assertEqual(polling["taken"].replace(b"\x00A", b""), b"")
+        # Without probes (a chart on the Print page would give way to the report), only a
+        # request from the program tells that another page is shown.
+        polling["interval"] = 0.015
+        time.sleep(1.2)  # the slow reader wakes and takes the last probe
+        before = len(polling["taken"])
+        self.assertEqual(s.command("wait reader=other probe=0 timeout_ms=800"), "error timeout")
+        self.assertEqual(len(polling["taken"]), before)
+        request = threading.Timer(0.3, os.write, (s.fd, codec.build(0x0102, b"", b"@@")))
+        request.start()
+        self.assertEqual(s.command("wait reader=other probe=0 timeout_ms=3000"), "ok other")
+        request.join()
+        # An armed upload stops the probing: the recorder would keep them ahead of a frame.
+        polling["interval"] = 0.015
+        self.assertEqual(s.command("upload blocks=1 size=4"), "ok")
+        self.assertEqual(s.command("wait reader=print timeout_ms=2500"), "error timeout")
 
     def test_exclusive_claim_ends_with_last_close(self):
         # As on a real USB serial port; otherwise a program (not root) could not reopen it.

@@ -7,6 +7,7 @@ import time
 
 from . import codec, printing
 from .faults import Fault
+from .reader_probe import ReaderProbe
 from .upload import UploadPlan
 
 HELP = """commands (one per line, answered with "ok ..." or "error ..."):
@@ -40,16 +41,23 @@ HELP = """commands (one per line, answered with "ok ..." or "error ..."):
                                      N, or only its first N bytes
   print_file PATH                    send a file's bytes unasked
   frame CODE [HEX]                   send any frame from the device
-  upload blocks=N size=S [data=HEX] [repeat=k,..] [skip=k,..] [accept=0] [accept_delay_ms=N]
-         [first_block_ms=N] [gap_ms=N] [ack_timeout_ms=N] [retries=N] [end=0] [now=1]
+  upload blocks=N size=S [data=HEX | file=PATH] [repeat=k,..] [skip=k,..] [accept=0]
+         [accept_delay_ms=N] [first_block_ms=N] [gap_ms=N] [ack_timeout_ms=N] [retries=N]
+         [end=0] [now=1]
                                      arm an upload for the next start request (now=1: send
-                                     the blocks at once, without a start exchange)
+                                     the blocks at once, without a start exchange; file=:
+                                     the file's bytes in blocks of S, as many as it takes)
   upload cancel
   status                             plugged, upload state, counts
   count code=0x0103                  how many valid requests with that code arrived
   wait code=0x0103 [count=N] [timeout_ms=N]
                                      answer once N such requests arrived (or error timeout)
   wait upload=done [timeout_ms=N]    answer once the upload is done or failed
+  wait reader=print|other [probe=0] [timeout_ms=N]
+                                     answer once the program polls the port as its Print
+                                     page does (every few ms, writing nothing), or once it
+                                     does not; found with probe bytes (NUL "A") that the
+                                     report drops (probe=0: other only once it writes)
   notices                            the last latest-version notice (hex) and size notices
   stats                              own processing time per firmware block
   image KIND                         path and size of the reassembled image of a FirmwareKind
@@ -75,10 +83,11 @@ def _numbers(text):
 
 
 class Waiter:
-    def __init__(self, reply, condition, deadline):
+    def __init__(self, reply, condition, deadline, wakeup=None):
         self.reply = reply
         self.condition = condition  # returns the reply line once settled, else None
         self.deadline = deadline
+        self.wakeup = wakeup  # when the condition wants to be asked again, if sooner
 
 
 class Control:
@@ -120,8 +129,15 @@ class Control:
                 still.append(w)
         self.waiters = still
 
+    def drop_waiters(self, reply):
+        """Forgets the waits of a client that has gone."""
+        self.waiters = [w for w in self.waiters if w.reply is not reply]
+
     def next_deadline(self):
-        return min((w.deadline for w in self.waiters), default=None)
+        now = time.monotonic()
+        times = [w.deadline for w in self.waiters]
+        times += [w.wakeup(now) for w in self.waiters if w.wakeup]
+        return min(times, default=None)
 
     # Commands ---------------------------------------------------------------------------
 
@@ -245,9 +261,18 @@ class Control:
             return "ok"
         o = _options(args)
         flag = lambda k, d: o.get(k, d) not in ("0", "false", "no", "off")
+        blocks, size = _int(o.get("blocks", "1")), _int(o.get("size", "16"))
+        data = bytes.fromhex(o["data"]) if "data" in o else None
+        if "file" in o:
+            # A file's bytes, cut into blocks of `size` (the last one shorter).
+            with open(o["file"], "rb") as f:
+                content = f.read()
+            if size < 1 or not content:
+                raise ValueError("file= needs size >= 1 and a file that is not empty")
+            data = [content[i:i + size] for i in range(0, len(content), size)]
+            blocks = len(data)
         plan = UploadPlan(
-            blocks=_int(o.get("blocks", "1")), size=_int(o.get("size", "16")),
-            data=bytes.fromhex(o["data"]) if "data" in o else None,
+            blocks=blocks, size=size, data=data,
             repeat=_numbers(o.get("repeat", "")), skip=_numbers(o.get("skip", "")),
             accept=flag("accept", "1"), accept_delay_ms=_int(o.get("accept_delay_ms", "0")),
             first_block_ms=_int(o.get("first_block_ms", "100")),
@@ -269,7 +294,17 @@ class Control:
         o = _options(args)
         deadline = time.monotonic() + _int(o.get("timeout_ms", "5000")) / 1000.0
         device = self.sim.device
-        if "upload" in o:
+        wakeup = None
+        if "reader" in o:
+            if o["reader"] not in ("print", "other"):
+                raise ValueError("reader=print or reader=other")
+            probe = ReaderProbe(self.sim, o["reader"], o.get("probe", "1") != "0")
+            wakeup = probe.next_wakeup
+
+            def condition():
+                found = probe.step(time.monotonic())
+                return "ok " + found if found else None
+        elif "upload" in o:
             want = o["upload"]
 
             def condition():
@@ -284,7 +319,7 @@ class Control:
                 n = device.counts.get(code, 0)
                 return f"ok {n}" if n >= count else None
 
-        self.waiters.append(Waiter(reply, condition, deadline))
+        self.waiters.append(Waiter(reply, condition, deadline, wakeup))
         self.check_waiters(time.monotonic())
         return None
 

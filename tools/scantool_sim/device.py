@@ -56,6 +56,7 @@ class Settings:
         self.delay_ms = 0
         self.split = 0  # reply piece size in bytes, 0 = whole
         self.split_gap_ms = 5
+        self.adopt_versions = False  # a finished burn makes the notified version the device's
 
     def set(self, key, value):
         if key not in vars(self):
@@ -103,8 +104,9 @@ class Images:
         os.ftruncate(self._fd(kind), 0)
 
     def write_block(self, kind, number, data):
+        """Returns True when this block completes the image announced by the size notice."""
         if not self.folder:
-            return
+            return False
         fd = self._fd(kind)
         if number == 0 and self.last_block.get(kind) != 0:
             # A new transfer.  Without a size notice just before it, no size applies.
@@ -118,6 +120,7 @@ class Images:
         size = self.announced.get(kind)
         if size is not None and offset + len(data) > size:
             os.ftruncate(fd, size)  # the padding of the last block is not image
+        return size is not None and offset + len(data) >= size
 
     def close(self):
         for fd in self.fds.values():
@@ -268,11 +271,24 @@ class Device:
         faults = self.faults.take(FIRMWARE_BLOCK, number)
         if not self._dropped(faults) and not any(f.kind == "status" for f in faults):
             try:
-                self.images.write_block(kind, number, p[3:])
+                if self.images.write_block(kind, number, p[3:]):
+                    self._burn_finished(kind)
             except OSError as e:
                 # The device still answers; the test sees the failure in the log.
                 self.log.event("image write failed", error=str(e), kind=kind, block=number)
         self._reply(FIRMWARE_BLOCK, bytes((0, p[1], p[2])), faults)
+
+    def _burn_finished(self, kind):
+        """Like the handheld after an upgrade, it reports the version it was told is coming:
+        the ROM version lies at bytes 21-30 of the latest-version notice, FLASH at 31-40."""
+        field = {1: ("rom_version", 21), 2: ("flash_version", 31)}.get(kind)
+        if not self.settings.adopt_versions or field is None or self.latest_notice is None:
+            return
+        name, start = field
+        version = self.latest_notice[start:start + 10].split(b"\0", 1)[0].decode("latin-1")
+        if version:
+            setattr(self.settings, name, version)
+            self.log.event("version adopted", kind=kind, version=version)
 
     def close(self):
         self.images.close()

@@ -63,6 +63,9 @@ def parse_args(argv):
     dev.add_argument("--split", type=int, default=0, help="send replies in pieces of N bytes")
     dev.add_argument("--pace", action="store_true", help="pace bytes like a 115200-baud UART")
     dev.add_argument("--silent", action="store_true", help="answer nothing")
+    dev.add_argument("--adopt-versions", action="store_true",
+                     help="after a whole image is burned, report the version the last "
+                          "latest-version notice gave for it")
     return p.parse_args(argv)
 
 
@@ -90,7 +93,8 @@ class Simulator:
         self.log = FrameLog(args.log)
         settings = Settings()
         for key in ("type", "subtype", "rom_version", "flash_version", "rom_block",
-                    "flash_block", "device_id", "delay_ms", "split", "silent"):
+                    "flash_block", "device_id", "delay_ms", "split", "silent",
+                    "adopt_versions"):
             settings.set(key, str(getattr(args, key)))
         settings.info_form = "short" if args.short_info else "long"
         self.device = Device(self.link, self.log, settings, args.image_dir)
@@ -190,6 +194,7 @@ class Simulator:
     def _close_source(self, src):
         self.sources.remove(src)
         src.closed = True
+        self.control.drop_waiters(src.write)
         if src.fd == 0:
             # Whoever started us has gone: do not linger as an orphan.
             self.running = False

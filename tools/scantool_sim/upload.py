@@ -12,7 +12,10 @@ END_ACK = 0x0344
 
 
 def block_data(number, size, data=None):
-    """Block contents: the given bytes, or byte i of block b = (b + i) mod 256."""
+    """Block contents: the given bytes (the same in every block, or a list with one entry per
+    block), or byte i of block b = (b + i) mod 256."""
+    if isinstance(data, list):
+        return data[number]
     if data is not None:
         return data
     return bytes((number + i) & 0xFF for i in range(size))
