@@ -36,10 +36,11 @@ CHECK_BUTTON = (385, 610)
 PLATE = (616, 600)  # a point on the connectivity plate (red offline, blue online)
 TABS = {"upgrade": (168, 116), "print": (478, 116), "dtc": (792, 116)}
 COPY = (421, 178)
-SEARCH = (480, 178)  # the DTC page's search field
+SEARCH = (235, 180)  # the DTC page's search field
 SETTINGS = (852, 30)
 CLOSE = (932, 30)
-WINDOW = (960, 700)
+WINDOW = (960, 700)  # with the language dialog, which stands at a fixed place on the screen, it
+# needs a screen of 1920 x 1080 to be seen whole
 REPORT_PIECES = ["==== Battery test report ====", "مقدار ولتاژ: 12.64 V",
                  "باترى سالم است"]
 
@@ -159,22 +160,24 @@ class DemoRun:
         colour = text.splitlines()[-1].split("#")[1][:6]
         return tuple(int(colour[i:i + 2], 16) for i in (0, 2, 4))
 
-    def shot(self, name, docs=False):
-        """The screen for the artefacts; with `docs`, the window alone for the README."""
+    def shot(self, name, docs=False, window=None):
+        """The screen for the artefacts; with `docs`, the window alone (the main window, or
+        the one given) for the README."""
         subprocess.run(["import", "-window", "root", os.path.join(self.test.artifacts,
                                                                   name + ".png")])
         if docs:
+            x, y, width, height = geometry(window) if window else (self.x, self.y) + WINDOW
             subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (
-                WINDOW + (self.x, self.y)), "+repage",
-                os.path.join(self.test.docs, name + ".png")])
+                width, height, x, y), "+repage", os.path.join(self.test.docs, name + ".png")])
 
     def boxes(self):
         """The program's message boxes: titled with its name, unlike the demo's window."""
         return windows("^QUILLON$")
 
-    def read_message(self, timeout):
+    def read_message(self, timeout, shot):
         box = wait_until("a message box", self.boxes, timeout)[0]
         time.sleep(0.3)
+        self.shot(shot)
         x, y, _, _ = geometry(box)
         subprocess.run(["xclip", "-selection", "primary", "-l", "1"], input="", text=True)
         run("xdotool", "mousemove", str(x + 36), str(y + 19), "click", "--repeat", "3",
@@ -250,8 +253,7 @@ class Test:
         demo.click(CHECK_BUTTON, pause=0)
         wait_until("the ROM burn", lambda: demo.sim_count(0x0403) >= 120, 30)
         demo.shot("internet-upgrade", docs=True)
-        box, text = demo.read_message(60)
-        demo.shot("upgrade-finished")
+        box, text = demo.read_message(60, "upgrade-finished")
         self.expect("upgrade message", text, "Upgrade finished!")
         demo.dismiss(box)
         served = sorted(glob.glob(os.path.join(folder, "served", "*")))
@@ -287,7 +289,7 @@ class Test:
         demo.click(SETTINGS, pause=1)
         dialogs = [w for w in windows(".") if w != demo.window]
         self.expect("language dialog shown", bool(dialogs), True)
-        demo.shot("language", docs=True)
+        demo.shot("language", docs=True, window=dialogs[0] if dialogs else None)
         for dialog in dialogs:
             run("xdotool", "key", "--window", str(dialog), "Escape")
         time.sleep(0.5)

@@ -17,6 +17,7 @@ window closes, on Ctrl+C, SIGTERM or SIGHUP; it stops every process it started."
 
 import ctypes
 import json
+import math
 import os
 import random
 import shutil
@@ -50,6 +51,26 @@ Freeze frame (P0301): engine speed 820 rpm, coolant 88 C, load 23 %, fuel trim +
 Battery: 12.64 V at rest, 14.1 V charging, cranking minimum 10.2 V
 Readiness: catalyst ready, evaporative system not ready, oxygen sensor ready
 """
+
+
+def cranking_waveform(count=1000):
+    """A battery's voltage through an engine start, in 0.1 V: at rest, the starter's inrush,
+    cranking with a dip at each compression, then the alternator charging."""
+    rng = random.Random(3)
+    samples = []
+    for i in range(count):
+        if i < 150:
+            volts = 12.6
+        elif i < 160:
+            volts = 12.6 - (i - 149) * 0.3
+        elif i < 420:
+            volts = 10.4 + 0.4 * math.sin((i - 160) * 2 * math.pi / 26)
+        elif i < 520:
+            volts = 10.4 + (i - 420) * 0.038
+        else:
+            volts = 14.2 + 0.1 * math.sin(i * 2 * math.pi / 9)
+        samples.append(int(round(volts * 10 + rng.choice((-0.4, 0, 0, 0.4)))))
+    return samples
 
 
 def say(text):
@@ -176,7 +197,11 @@ class Demo:
                 "waveform.")
             self.sim_command("report codepage=28605 split=64 gap_ms=30")
             time.sleep(4)
-            self.sim_command("wave_sweep count=1600 low=118 high=144 frame=100 gap_ms=90")
+            samples = cranking_waveform()
+            for start in range(0, len(samples), 100):
+                self.sim_command("wave " + " ".join(map(str, samples[start:start + 100])))
+                time.sleep(0.09)
+            self.sim_command("wave_end")
             # Bytes of any kind would bring the report back over the chart: no probing now,
             # but again once the program talks to the ScanTool from another page.
             if self.sim_command("wait reader=other probe=0 timeout_ms=%d" % FOREVER_MS) != \
