@@ -154,11 +154,16 @@ class DemoRun:
         run("xdotool", "key", keys)
         time.sleep(pause)
 
+    def pixels(self, left, top, width=1, height=1):
+        """The colours (r, g, b) in a rectangle of the window."""
+        text = run("import", "-window", "root", "-crop", "%dx%d+%d+%d" % (
+            width, height, self.x + left, self.y + top), "-depth", "8", "txt:-")
+        # A header line, then "x,y: (r,g,b)  #RRGGBB  srgb(...)" per pixel.
+        colours = [line.split("#")[1][:6] for line in text.splitlines()[1:] if "#" in line]
+        return [tuple(int(c[i:i + 2], 16) for i in (0, 2, 4)) for c in colours]
+
     def pixel(self, point):
-        text = run("import", "-window", "root", "-crop",
-                   "1x1+%d+%d" % (self.x + point[0], self.y + point[1]), "-depth", "8", "txt:-")
-        colour = text.splitlines()[-1].split("#")[1][:6]
-        return tuple(int(colour[i:i + 2], 16) for i in (0, 2, 4))
+        return self.pixels(*point)[0]
 
     def shot(self, name, docs=False, window=None):
         """The screen for the artefacts; with `docs`, the window alone (the main window, or
@@ -272,9 +277,13 @@ class Test:
         copied = run("xclip", "-o", "-selection", "clipboard", "-t", "UTF8_STRING")
         for piece in REPORT_PIECES:
             self.expect("report holds " + piece, piece in copied, True)
-        # The waveform follows the report after 4 s and takes about 1.5 s.
+        # The waveform follows the report after 4 s and takes about 1.5 s; the chart then
+        # shows its red curve where the alternator charges at 14.2 V, right of the report's
+        # short lines.
         time.sleep(6.5)
         demo.shot("print-waveform", docs=True)
+        self.expect("waveform drawn", any(r > 180 and g < 80 and b < 80 for r, g, b in
+                                          demo.pixels(600, 260, 300, 40)), True)
 
         demo.click(TABS["dtc"])
         demo.click(SEARCH)
