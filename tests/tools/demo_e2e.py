@@ -104,6 +104,8 @@ class DemoRun:
     def __init__(self, test, args=("--demo",), env=None, name="demo"):
         self.test = test
         self.output = os.path.join(test.scratch, name + ".txt")
+        self.earlier = set(self.folders())
+        self.found = None
         with open(self.output, "w") as out:
             self.process = subprocess.Popen(
                 ["tools/run.sh", *args], cwd=test.clone, env=env or test.env,
@@ -117,9 +119,15 @@ class DemoRun:
     def line(self, pattern, timeout):
         return wait_until(repr(pattern), lambda: re.search(pattern, self.text()), timeout)
 
+    def folders(self):
+        return glob.glob(os.path.join(self.test.tmp, "quillon-demo-*"))
+
     def folder(self):
-        found = glob.glob(os.path.join(self.test.tmp, "quillon-demo-*"))
-        return found[0] if found else None
+        """This run's temporary folder while it exists, else None."""
+        if self.found is None:
+            new = [f for f in self.folders() if f not in self.earlier]
+            self.found = new[0] if new else None
+        return self.found if self.found and os.path.exists(self.found) else None
 
     def port(self):
         return int(self.line(r"http://127\.0\.0\.1:(\d+)", 30).group(1))
@@ -144,6 +152,8 @@ class DemoRun:
                                  lambda: windows(r"^QUILLON \(demo\)$"), 60)[0]
         time.sleep(0.5)
         self.x, self.y, _, _ = geometry(self.window)
+        if self.folder() is None:
+            raise Failure("the demo's window is up but not its temporary folder")
 
     def click(self, point, pause=0.5):
         run("xdotool", "mousemove", str(self.x + point[0]), str(self.y + point[1]), "click", "1")
@@ -201,10 +211,16 @@ class DemoRun:
         except subprocess.TimeoutExpired:
             return None
 
-    def kill(self):
+    def stop(self):
+        """Ends a run that a failed check left going, so that the next one starts clean."""
         if self.process.poll() is None:
-            os.killpg(self.process.pid, signal.SIGKILL)
-            self.process.wait()
+            self.process.terminate()
+            if self.ended(30) is None:
+                os.killpg(self.process.pid, signal.SIGKILL)
+                self.process.wait()
+        if self.found:
+            for line in leftovers(self.found):
+                os.kill(int(line.split(":")[0]), signal.SIGKILL)
 
 
 class Test:
@@ -238,7 +254,7 @@ class Test:
         port = demo.port()
         self.expect(how + ": exit code", code, 0)
         self.expect(how + ": last words", "[demo] Demo ended." in demo.text(), True)
-        self.expect(how + ": processes left", leftovers(self.scratch), [])
+        self.expect(how + ": processes left", leftovers(demo.found or "(no folder)"), [])
         self.expect(how + ": update server's port open", port_open(port), False)
         self.expect(how + ": temporary folder left", demo.folder(), None)
 
@@ -351,7 +367,8 @@ class Test:
 
     def finish(self):
         for demo in self.runs:
-            demo.kill()
+            demo.stop()
+        self.expect("processes left at the end", leftovers(self.scratch), [])
         for name in sorted(os.listdir(self.scratch)):
             if name.endswith(".txt") and self.failures:
                 with open(os.path.join(self.scratch, name), errors="replace") as f:
@@ -380,6 +397,8 @@ def main():
                 part()
             except Failure as error:
                 test.failures.append("%s: %s" % (part.__name__, error))
+            for demo in test.runs:
+                demo.stop()
     finally:
         test.finish()
     for failure in test.failures:
