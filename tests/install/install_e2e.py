@@ -103,6 +103,11 @@ class InstalledTree(unittest.TestCase):
         self.assertIn(f"<launchable type=\"desktop-id\">{APP_ID}.desktop</launchable>", text)
         self.assertGreaterEqual(text.count("<screenshot"), 2)
         self.assertRegex(text, r"<image>https://[^<]+\.png</image>")
+        # The pictures named are the README's, kept in the repository's docs/.
+        images = re.findall(r"<image>[^<]*?(docs/[^<]+\.png)</image>", text)
+        self.assertGreaterEqual(len(images), 2)
+        for name in images:
+            self.assertTrue(os.path.isfile(os.path.join(e2e.ROOT, name)), name)
         self.assertIn("<modalias>usb:v0483p5740d*</modalias>", text)
         if shutil.which("appstreamcli"):
             result = subprocess.run(["appstreamcli", "validate", "--no-net", metainfo],

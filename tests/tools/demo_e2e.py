@@ -8,7 +8,8 @@ would take many minutes, so QUILLON_EXE hands it the executable built already; e
   lands in the upload file.  Check Update burns the newer ROM and FLASH: "Upgrade finished!",
   and the simulated ScanTool holds exactly the served images.  The Print page receives a report
   (Copy puts it, Persian phrases included, on the clipboard) and then a waveform.  The DTC,
-  Manual, Local Upgrade pages and the language dialog are visited for screenshots.
+  Manual, Local Upgrade pages and the language dialog are visited for screenshots; choosing
+  German restarts the program, and the demo follows the fresh copy.
 - The demo ends by the window's close button, by Ctrl+C (SIGINT to the terminal's process
   group) and by SIGTERM to run.sh: each time no process of it is left, its update server's
   port is closed and its temporary folder is gone.
@@ -38,6 +39,7 @@ TABS = {"upgrade": (168, 116), "print": (478, 116), "dtc": (792, 116)}
 COPY = (421, 178)
 SEARCH = (235, 180)  # the DTC page's search field
 SETTINGS = (852, 30)
+DEUTSCH, CONFIRM = (199, 378), (316, 449)  # in the language dialog
 CLOSE = (932, 30)
 WINDOW = (960, 700)  # with the language dialog, which stands at a fixed place on the screen, it
 # needs a screen of 1920 x 1080 to be seen whole
@@ -312,12 +314,19 @@ class Test:
         demo.shot("local-upgrade", docs=True)
         demo.key("ctrl+1")
         demo.click(SETTINGS, pause=1)
-        dialogs = [w for w in windows(".") if w != demo.window]
-        self.expect("language dialog shown", bool(dialogs), True)
-        demo.shot("language", docs=True, window=dialogs[0] if dialogs else None)
-        for dialog in dialogs:
-            run("xdotool", "key", "--window", str(dialog), "Escape")
-        time.sleep(0.5)
+        dialog = wait_until("the language dialog",
+                            lambda: [w for w in windows(".") if w != demo.window], 5)[0]
+        demo.shot("language", docs=True, window=dialog)
+        # German: the program starts a fresh copy of itself, which the demo follows.
+        x, y, _, _ = geometry(dialog)
+        for point in (DEUTSCH, CONFIRM):
+            run("xdotool", "mousemove", str(x + point[0]), str(y + point[1]), "click", "1")
+            time.sleep(0.4)
+        first = demo.window
+        wait_until("the fresh copy's window",
+                   lambda: [w for w in windows(r"^QUILLON \(demo\)$") if w != first], 30)
+        demo.wait_window()
+        demo.shot("restarted")
 
         demo.click(CLOSE, pause=0)
         self.check_ended("close button", demo, demo.ended(30))
