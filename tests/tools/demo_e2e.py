@@ -322,9 +322,11 @@ class Test:
         for point in (DEUTSCH, CONFIRM):
             run("xdotool", "mousemove", str(x + point[0]), str(y + point[1]), "click", "1")
             time.sleep(0.4)
-        first = demo.window
-        wait_until("the fresh copy's window",
-                   lambda: [w for w in windows(r"^QUILLON \(demo\)$") if w != first], 30)
+        # The fresh copy's window may well get the same id: told apart by its process.
+        first = run("xdotool", "getwindowpid", str(demo.window))
+        wait_until("the fresh copy's window", lambda: [
+            w for w in windows(r"^QUILLON \(demo\)$")
+            if run("xdotool", "getwindowpid", str(w)) not in ("", first)], 30)
         demo.wait_window()
         demo.shot("restarted")
 
