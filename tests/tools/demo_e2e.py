@@ -318,12 +318,12 @@ class Test:
                             lambda: [w for w in windows(".") if w != demo.window], 5)[0]
         demo.shot("language", docs=True, window=dialog)
         # German: the program starts a fresh copy of itself, which the demo follows.
+        # The fresh copy's window may well get the same id: told apart by its process.
+        first = run("xdotool", "getwindowpid", str(demo.window))
         x, y, _, _ = geometry(dialog)
         for point in (DEUTSCH, CONFIRM):
             run("xdotool", "mousemove", str(x + point[0]), str(y + point[1]), "click", "1")
             time.sleep(0.4)
-        # The fresh copy's window may well get the same id: told apart by its process.
-        first = run("xdotool", "getwindowpid", str(demo.window))
         wait_until("the fresh copy's window", lambda: [
             w for w in windows(r"^QUILLON \(demo\)$")
             if run("xdotool", "getwindowpid", str(w)) not in ("", first)], 30)
