@@ -45,6 +45,11 @@ else
   exe=build/app/quillon
 fi
 
+[ -x "$exe" ] || {
+  echo "tools/run.sh: $exe is not an executable program" >&2
+  exit 1
+}
+
 if [ "$mode" = auto ]; then
   if scantool_plugged; then
     mode=device

@@ -43,7 +43,7 @@ FOREVER_MS = 10 * 24 * 3600 * 1000
 PR_SET_PDEATHSIG = 1
 
 UPLOAD_TEXT = """ScanTool session log
-Vehicle: VIN WVWZZZ1KZ6W000001, 1.6 l petrol, 152340 km
+Vehicle: VIN DEMO0000000000001, 1.6 l petrol, 152340 km
 Stored trouble codes:
   P0301 Cylinder 1 misfire detected
   P0171 System too lean (bank 1)
@@ -170,7 +170,7 @@ class Demo:
                    QUILLON_UPDATE_HOST="127.0.0.1:%d" % self.port, QUILLON_ONLINE="1",
                    QUILLON_DEMO="1", TMPDIR=self.path("tmp"))
         self.program = subprocess.Popen([self.exe], cwd=self.path("app"), env=env,
-                                        preexec_fn=_child_setup)
+                                        stdin=subprocess.DEVNULL, preexec_fn=_child_setup)
 
     # Talking to the simulated ScanTool ----------------------------------------------------
 
