@@ -3,6 +3,7 @@
 // must set every caption and text within the value limit, and a file of ASCII text must load
 // the same in both encodings.
 #include "core/main_state.h"
+#include "i18n/language_keys.h"
 #include "i18n/language_loader.h"
 #include "platform/ini_file.h"
 #include "tests/fuzz/fuzz_scratch.h"
@@ -63,7 +64,8 @@ Loaded Load(const std::string& bytes) {
         Check(text.size() <= kIniMaxValueLength);
     for (const auto& [control, text] : out.captions)
         Check(text.size() <= kIniMaxValueLength);
-    Check(out.captions.size() == 16); // 14 caption keys, the status line and the internet state
+    // Every caption key, the status line and the internet state.
+    Check(out.captions.size() == kCaptionKeys.size() + 2);
     return out;
 }
 
