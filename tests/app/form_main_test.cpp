@@ -138,9 +138,9 @@ TEST_F(FormMainTest, StartsWithTheInitialStateTimersAndLooks) {
 }
 
 TEST_F(FormMainTest, TitleSaysWhenTheRunIsADemo) {
-    for (const auto& [value, title] :
-         {std::pair<const char*, const char*>{"1", "QUILLON (demo)"}, {"0", "QUILLON"},
-          {"", "QUILLON"}}) {
+    for (const auto& [value, title] : {std::pair<const char*, const char*>{"1", "QUILLON (demo)"},
+                                       {"0", "QUILLON"},
+                                       {"", "QUILLON"}}) {
         quillon::test::ScopedEnv demo("QUILLON_DEMO", std::string(value));
         EXPECT_EQ(MakeForm()->windowTitle(), title) << "QUILLON_DEMO=" << value;
     }
