@@ -19,7 +19,8 @@ import struct
 import termios
 
 PROBE = b"\x00A"
-FAST_S = 0.08  # a probe taken this soon was taken by a poll of a few milliseconds
+FAST_S = 0.08  # a probe gone after this long was taken by a poll of a few milliseconds; looked
+# at only then, since bytes written to a pseudo-terminal reach its reader a moment later
 SLOW_S = 0.25  # a probe still unread after this long: nobody polls that fast
 QUIET_S = 1.5  # no probing within this long of the program's last bytes (it is busy talking)
 PROBES_IN_A_ROW = 3  # a reader that reads once a second cannot take three in a row quickly
@@ -34,7 +35,8 @@ class ReaderProbe:
         self.sim = sim
         self.want = want
         self.probing = probing  # False: "other" only once the program writes or is unplugged
-        self.sent_at = None  # when the probe now unread was written
+        self.sent_at = None  # when the probe on its way was written
+        self.looked = False  # whether it was looked at after FAST_S
         self.next_at = 0.0  # no new probe before this
         self.fast = 0  # probes taken quickly in a row
         self.started_rx = sim.last_rx
@@ -47,8 +49,10 @@ class ReaderProbe:
     def next_wakeup(self, now):
         if not self.probing:
             return now + 0.2
-        if self.sent_at is not None and now - self.sent_at < SLOW_S:
-            return now + 0.01  # how soon the probe is taken is the answer
+        if self.sent_at is not None and not self.looked:
+            return max(now, self.sent_at + FAST_S)
+        if self.sent_at is not None:
+            return now + 0.05  # until the probe is taken, or found slow
         return max(now + 0.01, min(now + 0.2, self.next_at))
 
     def step(self, now):
@@ -62,21 +66,26 @@ class ReaderProbe:
             return None
         if sim.link.pending() or sim.device.upload.state in ("armed", "sending"):
             return None  # our own bytes are on their way; ask again once they are out
+        unread = self._unread()
+        if self.sent_at is None and unread > 0:
+            # A probe that reached the program only after it was looked at: a slow one.
+            self.sent_at, self.looked, self.fast = now - FAST_S, True, 0
         if self.sent_at is not None:
-            if self._unread() > 0:
-                if now - self.sent_at >= SLOW_S:
-                    self.fast = 0
-                    if self.want == "other":
-                        return "other"
+            age = now - self.sent_at
+            if not self.looked:
+                if age < FAST_S:
+                    return None
+                self.looked = True
+                if unread == 0:
+                    quick = now - sim.last_rx >= QUIET_S
+                    self.fast = self.fast + 1 if quick else 0
+                    return self._taken(now)
+                self.fast = 0
                 return None
-            quick = now - self.sent_at <= FAST_S and now - sim.last_rx >= QUIET_S
-            self.fast = self.fast + 1 if quick else 0
-            self.sent_at = None
-            if self.fast >= PROBES_IN_A_ROW and self.want == "print":
-                return "print"
-            if self.want == "other":
-                self.next_at = now + WATCH_GAP_S
-        if now < self.next_at or self._unread() > 0:
+            if unread > 0:
+                return "other" if self.want == "other" and age >= SLOW_S else None
+            return self._taken(now)  # taken, but slowly
+        if now < self.next_at:
             return None
         if self.want == "print" and now - sim.last_rx < QUIET_S:
             return None
@@ -85,5 +94,13 @@ class ReaderProbe:
         except OSError:
             return None
         sim.log.event("reader probe")
-        self.sent_at = now
+        self.sent_at, self.looked = now, False
+        return None
+
+    def _taken(self, now):
+        self.sent_at = None
+        if self.want == "print" and self.fast >= PROBES_IN_A_ROW:
+            return "print"
+        if self.want == "other":
+            self.next_at = now + WATCH_GAP_S
         return None
