@@ -60,6 +60,8 @@ void QtMessageBox::ShowTextMessage(const std::u16string& text) {
     // The text is shown as it stands, never taken for markup.
     box.setTextFormat(Qt::PlainText);
     box.setText(ToQString(text));
+    // The user can copy a message, say into a request for help.
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
 }

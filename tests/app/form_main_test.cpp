@@ -435,12 +435,14 @@ TEST(QtMessageBoxTest, ShowsItsTextAsItStandsWithOneOkButton) {
     QString text;
     Qt::TextFormat format = Qt::AutoText;
     QMessageBox::StandardButtons buttons;
+    Qt::TextInteractionFlags interaction;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
             text = box->text();
             format = box->textFormat();
             buttons = box->standardButtons();
+            interaction = box->textInteractionFlags();
             box->accept();
         }
     });
@@ -450,6 +452,8 @@ TEST(QtMessageBoxTest, ShowsItsTextAsItStandsWithOneOkButton) {
     EXPECT_EQ(text, "<b>Burn ROM fail!</b>");
     EXPECT_EQ(format, Qt::PlainText);
     EXPECT_EQ(buttons, QMessageBox::Ok);
+    // The user can select and copy it.
+    EXPECT_TRUE(interaction.testFlag(Qt::TextSelectableByMouse));
 }
 
 // The connection hooks against the simulated ScanTool on COM1.
