@@ -97,14 +97,10 @@ bool RunSteps(MainState& state, IUpgradeWindow& window) {
               &StringTable::MsgError27,
               &StringTable::MsgError28,
               &StringTable::MsgError8};
-    Image flash{kFirmwareFlash,
-                CompareVersions(offer.FlashVersion, flashVersion) > 0,
-                offer.FlashPath,
-                offer.FlashSize,
-                &StringTable::MsgInfo4,
-                &StringTable::MsgError19,
-                &StringTable::MsgError29,
-                &StringTable::MsgError30,
+    Image flash{kFirmwareFlash,           CompareVersions(offer.FlashVersion, flashVersion) > 0,
+                offer.FlashPath,          offer.FlashSize,
+                &StringTable::MsgInfo4,   &StringTable::MsgError19,
+                &StringTable::MsgError29, &StringTable::MsgError30,
                 &StringTable::MsgError9};
     const auto imageCount = static_cast<std::uint8_t>(int{rom.newer} + int{flash.newer});
     // Sent even when nothing is newer: the ScanTool learns the server's versions either way.

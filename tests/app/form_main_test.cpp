@@ -3,6 +3,7 @@
 #include "app/controls.h"
 #include "app/form_look.h"
 #include "app/form_main.h"
+#include "app/qt_ports.h"
 #include "device/sync_uart.h"
 #include "graphics/bitmap_factory.h"
 #include "graphics/ui/qt_bitmap.h"
@@ -427,6 +428,41 @@ TEST_F(FormMainTest, LangIniThatCannotBeCreatedEndsTheStartUp) {
     } catch (const std::exception& error) {
         EXPECT_EQ(std::string(error.what()), "Cannot create file " + options.LangIniPath);
     }
+}
+
+// A burn moves the gauge thousands of times a second: it draws at most once a frame, and the
+// last value always reaches the screen.
+TEST(TGaugeTest, ABurstOfPositionsIsDrawnOncePerFrameEndingWithTheLast) {
+    TGauge gauge;
+    gauge.resize(800, 20);
+    gauge.SetMax(5000);
+    gauge.show();
+    QTest::qWait(50);
+    // Counts the pictures and notes the value each one showed.
+    struct PaintWatch : QObject {
+        explicit PaintWatch(TGauge& g) : gauge(g) {}
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Paint) {
+                ++paints;
+                shown = gauge.Position();
+            }
+            return false;
+        }
+        TGauge& gauge;
+        int paints = 0;
+        int shown = -1;
+    } watch(gauge);
+    gauge.installEventFilter(&watch);
+    QElapsedTimer clock;
+    clock.start();
+    for (int position = 1; position <= 5000; ++position) {
+        gauge.SetPosition(position);
+        QCoreApplication::processEvents();
+    }
+    EXPECT_LE(watch.paints, clock.elapsed() / TGauge::kFrameMs + 2);
+    EXPECT_EQ(gauge.Position(), 5000);
+    QTest::qWait(3 * TGauge::kFrameMs);
+    EXPECT_EQ(watch.shown, 5000);
 }
 
 TEST(QtMessageBoxTest, ShowsItsTextAsItStandsWithOneOkButton) {

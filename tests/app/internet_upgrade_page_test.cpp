@@ -57,7 +57,8 @@ protected:
 
     // What the user sees of the page's controls and timers.
     std::string Look() {
-        std::string look = Control("Button_InternetUpdate")->isEnabled() ? "button on" : "button off";
+        std::string look =
+            Control("Button_InternetUpdate")->isEnabled() ? "button on" : "button off";
         look += Control("Label_CheckUpdate")->isEnabled() ? ", caption on" : ", caption off";
         look += form_->UartReadDebugTimer->isActive() ? ", recorder on" : ", recorder off";
         return look;

@@ -116,8 +116,9 @@ protected:
         const auto all = server_->Requests();
         for (std::size_t i = requestsBefore_; i < all.size(); ++i) {
             const std::string path = all[i].target.substr(0, all[i].target.find('?'));
-            trace.push_back(path == "/quillon/kv_checkupgrade.php" ? "check"
-                                                                   : path.substr(path.rfind('/') + 1));
+            trace.push_back(path == "/quillon/kv_checkupgrade.php"
+                                ? "check"
+                                : path.substr(path.rfind('/') + 1));
         }
         return trace;
     }
@@ -138,10 +139,9 @@ protected:
             const auto& f = log[i];
             if (f.dir == quillon::test::SimFrame::Dir::Received && f.error.empty() &&
                 f.code == 0x0303)
-                notices.emplace_back(f.payload[0], f.payload[1] | f.payload[2] << 8 |
-                                                       f.payload[3] << 16 |
-                                                       static_cast<std::uint32_t>(f.payload[4])
-                                                           << 24);
+                notices.emplace_back(f.payload[0],
+                                     f.payload[1] | f.payload[2] << 8 | f.payload[3] << 16 |
+                                         static_cast<std::uint32_t>(f.payload[4]) << 24);
         }
         return notices;
     }
@@ -179,9 +179,9 @@ TEST_F(InternetUpgradeTest, BothImagesNewerAreDownloadedCheckedAndBurnedRomFirst
         EXPECT_EQ(window.calls, kWholeRun);
         EXPECT_EQ(state.BusyMode, 0u);
         EXPECT_EQ(state.DownloadPhase, 0);
-        EXPECT_EQ(DeviceTrace(), (std::vector<std::string>{"info", "version", "size ROM",
-                                                           "blocks ROM", "size FLASH",
-                                                           "blocks FLASH"}));
+        EXPECT_EQ(DeviceTrace(),
+                  (std::vector<std::string>{"info", "version", "size ROM", "blocks ROM",
+                                            "size FLASH", "blocks FLASH"}));
         EXPECT_EQ(ServerTrace(), (std::vector<std::string>{"check", "a.rom", "b.fls"}));
         const auto notice = sim.Received(0x0203).back().payload;
         EXPECT_EQ(notice[0], 2);
@@ -189,8 +189,8 @@ TEST_F(InternetUpgradeTest, BothImagesNewerAreDownloadedCheckedAndBurnedRomFirst
         EXPECT_EQ(Field(notice, 11), "STD");
         EXPECT_EQ(Field(notice, 21), "1.0.2");
         EXPECT_EQ(Field(notice, 31), "2.0.1");
-        EXPECT_EQ(SizeNotices(), (std::vector<std::pair<int, std::uint32_t>>{
-                                     {1, kRomSize}, {2, kFlashSize}}));
+        EXPECT_EQ(SizeNotices(),
+                  (std::vector<std::pair<int, std::uint32_t>>{{1, kRomSize}, {2, kFlashSize}}));
         EXPECT_EQ(sim.Image(1), ImageBytes(kRomSize, 1));
         EXPECT_EQ(sim.Image(2), ImageBytes(kFlashSize, 2));
 
@@ -200,8 +200,8 @@ TEST_F(InternetUpgradeTest, BothImagesNewerAreDownloadedCheckedAndBurnedRomFirst
         const int flash = static_cast<int>(kFlashSize + t);
         EXPECT_EQ(GaugeMaxima(),
                   (std::vector<std::string>{"max " + std::to_string(rom + flash),
-                                            "max " + std::to_string(rom - int(t) + flash),
-                                            "max 6", "max 8"}));
+                                            "max " + std::to_string(rom - int(t) + flash), "max 6",
+                                            "max 8"}));
         const auto burnStart = std::find(gaugeLog.begin(), gaugeLog.end(), "max 6");
         EXPECT_EQ(*(burnStart - 1), "position " + std::to_string(int(kRomSize) + flash));
         EXPECT_EQ(window.statusTexts,
@@ -431,8 +431,8 @@ TEST_F(InternetUpgradeTest, ACloseRequestEndsTheRunAtItsNextStep) {
         ASSERT_TRUE(server_->Fault("trickle bytes=500 interval=0.02 target=" + kRomPath));
         NextRun();
         pump.onPump = [this, &c](int) {
-            if (label.Caption() == c.caption && gauge.Max() == c.max &&
-                gauge.Position() >= 2 && gauge.Position() <= c.max)
+            if (label.Caption() == c.caption && gauge.Max() == c.max && gauge.Position() >= 2 &&
+                gauge.Position() <= c.max)
                 state.CloseRequested = true;
         };
         EXPECT_FALSE(InternetUpgrade(state, window));
