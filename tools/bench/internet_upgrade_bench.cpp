@@ -167,8 +167,9 @@ int main(int argc, char** argv) {
     char* qtArgv[] = {name, nullptr};
     QApplication app(qtArgc, qtArgv);
 
-    std::printf("ROM %zu bytes, FLASH %zu bytes (each served with its 48-byte trailer), %d rounds\n",
-                romBytes, flashBytes, rounds);
+    std::printf(
+        "ROM %zu bytes, FLASH %zu bytes (each served with its 48-byte trailer), %d rounds\n",
+        romBytes, flashBytes, rounds);
     const std::string base = "http://" + host + "/quillon/images/";
     std::vector<Round> all;
     bool ok = true;
@@ -197,9 +198,8 @@ int main(int argc, char** argv) {
                 values.push_back(r.*field);
             return bench::Median(values);
         };
-        const Round m{median(&Round::curlRom), median(&Round::curlFlash),
-                      median(&Round::burnRom), median(&Round::burnFlash),
-                      median(&Round::workflow)};
+        const Round m{median(&Round::curlRom), median(&Round::curlFlash), median(&Round::burnRom),
+                      median(&Round::burnFlash), median(&Round::workflow)};
         Print("median", m);
         // Other load only ever adds time: the fastest of each is the least disturbed figure.
         auto fastest = [&all](double Round::*field) {
@@ -208,9 +208,9 @@ int main(int argc, char** argv) {
                 best = std::min(best, r.*field);
             return best;
         };
-        Print("fastest", Round{fastest(&Round::curlRom), fastest(&Round::curlFlash),
-                               fastest(&Round::burnRom), fastest(&Round::burnFlash),
-                               fastest(&Round::workflow)});
+        Print("fastest",
+              Round{fastest(&Round::curlRom), fastest(&Round::curlFlash), fastest(&Round::burnRom),
+                    fastest(&Round::burnFlash), fastest(&Round::workflow)});
         // Parts and workflow of one round run seconds apart, so the rounds' own ratios suffer
         // less from other load on the machine than the ratio of the medians.
         std::vector<double> ratios;
