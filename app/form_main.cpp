@@ -5,6 +5,7 @@
 #include "app/form_language_view.h"
 #include "app/form_look.h"
 #include "app/local_upgrade_page.h"
+#include "app/port_access_notice.h"
 #include "app/print_page.h"
 #include "content/manual_library.h"
 #include "content/ui/dtc_list_view.h"
@@ -166,7 +167,7 @@ TFormMain::TFormMain(FormMainOptions options, QWidget* parent)
 
     // The DTC list and the manual list, then the texts.
     const std::string dataDir =
-        options_.DataDir.empty() ? platform::ExecutableDir() : options_.DataDir;
+        options_.DataDir.empty() ? platform::ShippedDataDir() : options_.DataDir;
     dtcPage_ =
         std::make_unique<DtcPage>(Control<TDtcListView>("DTCLookupList"),
                                   Control<QLineEdit>("EditSearch"), state_.MessageBox, dataDir);
@@ -226,6 +227,9 @@ void TFormMain::LoadTexts() {
     const std::string error = LoadLanguage(state_, view, path);
     if (!error.empty())
         throw std::runtime_error(error);
+    portAccessNotice_ = std::make_unique<PortAccessNotice>(
+        this, ReadPortAccessTexts(path, state_.LanguageNumber), [this] { CheckConnection(); },
+        [this](const std::u16string& text) { ShowTextMessage(text); });
     for (QLabel* label : findChildren<QLabel*>())
         FitCaption(label);
     FitButtonCaptions();
@@ -341,7 +345,13 @@ void TFormMain::ChooseProgressPair(int mode) {
 }
 
 void TFormMain::CheckConnection() {
-    ::CheckConnection(state_, *connectionView_);
+    const ConnectionResult result = ::CheckConnection(state_, *connectionView_);
+    if (portAccessNotice_)
+        portAccessNotice_->AfterCheck(result);
+}
+
+bool TFormMain::RetryingConnection() const {
+    return portAccessNotice_ && portAccessNotice_->Retrying();
 }
 
 void TFormMain::DeviceChanged() {

@@ -33,6 +33,7 @@ class IInternetIndicatorView;
 class IUpgradeWindow;
 class InternetIndicator;
 class LocalUpgradePage;
+class PortAccessNotice;
 
 // What the program entry (or a test) decides for the window.
 struct FormMainOptions {
@@ -46,9 +47,11 @@ struct FormMainOptions {
     std::function<void()> ShowLanguageDialog;
     // Watch the system for devices coming and going.
     bool WatchDevices = true;
-    // Where the upload recorder writes; empty means beside the executable.
+    // Where the upload recorder writes; empty means the program's upload file (beside the
+    // executable, or in the user's data folder when installed).
     std::string UploadPath;
-    // Folder of the shipped DtcLookup/ and manual/; empty means beside the executable.
+    // Folder of the shipped DtcLookup/ and manual/; empty means beside the executable, or
+    // <prefix>/share/quillon/ when installed.
     std::string DataDir;
 };
 
@@ -92,8 +95,11 @@ public:
     void SwitchTabImgBtn(int index);
     // The top band's menu with the pages that have no tab.
     std::unique_ptr<QMenu> CreatePageMenu();
-    // The connection monitor; also run by the device-change notification.
+    // The connection monitor; also run by the device-change notification, and every 2 s while
+    // the ScanTool's port is there but cannot be opened (app/port_access_notice.h).
     void CheckConnection();
+    // Whether the connection monitor is due to run again because the port could not be opened.
+    bool RetryingConnection() const;
     // Device-change notification from the platform.
     void DeviceChanged();
     // Shows the internet indicator's state and adjusts its timers.
@@ -175,6 +181,7 @@ private:
     std::array<std::unique_ptr<QtStatusLabel>, 4> statusLabels_; // rows 1..3, then Label_Status
     std::unique_ptr<IConnectionView> connectionView_;
     std::unique_ptr<UploadRecorder> uploadRecorder_;
+    std::unique_ptr<PortAccessNotice> portAccessNotice_;
     std::unique_ptr<DtcPage> dtcPage_;
     std::unique_ptr<ManualPage> manualPage_;
 

@@ -92,7 +92,8 @@ void QtMessageBox::ShowTextMessage(const std::u16string& text) {
     // The text is shown as it stands, never taken for markup.
     box.setTextFormat(Qt::PlainText);
     box.setText(ToQString(text));
-    // The user can copy a message, say into a request for help.
+    // The user can copy a message: a command to paste into a terminal, a text for a request
+    // for help.
     box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();

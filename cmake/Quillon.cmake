@@ -38,3 +38,7 @@ function(quillon_gtest name)
     PROPERTIES TIMEOUT ${Q_TIMEOUT}
                ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp;UBSAN_OPTIONS=print_stacktrace=1")
 endfunction()
+
+# Where an installed program keeps the data it ships with.  Fixed, since the program finds it at
+# run time as <prefix>/share/quillon next to <prefix>/bin (platform/paths.h).
+set(QUILLON_INSTALL_DATADIR share/quillon)

@@ -15,7 +15,8 @@ std::u16string Decimal(int value) {
 
 } // namespace
 
-void CheckConnection(MainState& state, IConnectionView& view) {
+ConnectionResult CheckConnection(MainState& state, IConnectionView& view) {
+    ConnectionResult result;
     const auto port =
         static_cast<std::int16_t>(FindUsbComPort(kScanToolProductId, kScanToolVendorId));
     TSyncUart* uart = state.Uart;
@@ -37,6 +38,7 @@ void CheckConnection(MainState& state, IConnectionView& view) {
                 uart->Close();
                 uart->SetPortNO(port);
                 opened = uart->Open();
+                result.OpenError = opened ? 0 : uart->OpenError();
             }
             if (opened) {
                 view.SetStatusText(texts.LabelStatus1 + Decimal(port) + u" " +
@@ -54,4 +56,7 @@ void CheckConnection(MainState& state, IConnectionView& view) {
     }
     const bool open = uart != nullptr && uart->Active();
     view.SetUartReadDebugTimerEnabled(open && state.CurrentTab == 0);
+    result.Port = port;
+    result.Open = open;
+    return result;
 }

@@ -24,7 +24,14 @@ public:
 inline constexpr unsigned kScanToolVendorId = 0x0483;
 inline constexpr unsigned kScanToolProductId = 0x5740;
 
+// What one run of the monitor found.
+struct ConnectionResult {
+    int Port = 0;      // COM number of the ScanTool, 0 or less when there is none
+    bool Open = false; // the serial port is open after the run
+    int OpenError = 0; // errno of an open tried in this run that failed (serial_port.h), else 0
+};
+
 // Looks up the ScanTool's port and opens, keeps or closes state.Uart accordingly; updates
 // CurrentComPort, UploadActive, the status line, both polling timers and the upgrade controls.
 // Run at start-up, on every device-change notification and after an internet upgrade.
-void CheckConnection(MainState& state, IConnectionView& view);
+ConnectionResult CheckConnection(MainState& state, IConnectionView& view);

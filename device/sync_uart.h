@@ -81,6 +81,9 @@ public:
     bool DTR() const { return dtr_; }
     bool RTS() const { return rts_; }
     bool Active() const { return FActive; }
+    // Why the last Open failed (an errno value; 0 when the device opened but refused the line
+    // settings, or after a successful Open).
+    int OpenError() const { return port_.OpenError(); }
 
     TCommParity fGetParity() const { return static_cast<TCommParity>(dcb_.Parity); }
     TCommDataBits fGetDataBits() const { return static_cast<TCommDataBits>(dcb_.ByteSize - 5); }

@@ -1,6 +1,7 @@
 #include "i18n/language_loader.h"
 
 #include "i18n/fonts.h"
+#include "i18n/lang_ini_location.h"
 #include "platform/ini_file.h"
 #include "platform/paths.h"
 
@@ -121,7 +122,18 @@ const StringTableKey& WindowTextKey(const char* key) {
 } // namespace
 
 std::string LangIniPath() {
-    return platform::ExecutableDir() + "lang.ini";
+    return LangIniPathFor(platform::ExecutablePath());
+}
+
+std::vector<std::u16string> ReadLanguageTexts(const std::string& iniPath, int languageNumber,
+                                              const std::vector<LanguageTextKey>& keys) {
+    IniFile ini;
+    ini.Open(iniPath, nullptr); // a file that cannot be read gives the defaults
+    const std::string section = LanguageSection(languageNumber);
+    std::vector<std::u16string> texts;
+    for (const LanguageTextKey& entry : keys)
+        texts.push_back(ini.ReadString(section, entry.key, entry.englishDefault));
+    return texts;
 }
 
 void ApplyChineseFonts(ILanguageView& view, int languageNumber) {

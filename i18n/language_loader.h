@@ -6,8 +6,10 @@
 #include "i18n/language_view.h"
 
 #include <string>
+#include <vector>
 
-// lang.ini beside the executable.
+// lang.ini of the running program: beside the executable, or the user's copy of an installed
+// program (i18n/lang_ini_location.h).
 std::string LangIniPath();
 
 // The whole loading run.  Fills state.LanguageNumber, state.Texts and ProgressTexts and applies
@@ -16,6 +18,16 @@ std::string LangIniPath();
 // file is missing and cannot be created; nothing is applied then and the caller ends start-up.
 [[nodiscard]] std::string LoadLanguage(MainState& state, ILanguageView& view,
                                        const std::string& iniPath);
+
+// Texts that other subsystems own, read like the StringTable's from the section of
+// `languageNumber` in lang.ini: a key that is missing (or a file that cannot be read) gives the
+// English default.
+struct LanguageTextKey {
+    const char* key;
+    const char16_t* englishDefault;
+};
+std::vector<std::u16string> ReadLanguageTexts(const std::string& iniPath, int languageNumber,
+                                              const std::vector<LanguageTextKey>& keys);
 
 // The per-language adjustments that LoadLanguage applies; the last one is also called by the
 // internet indicator each time it switches the state label.

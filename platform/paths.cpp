@@ -24,6 +24,21 @@ std::string WithSlash(std::string dir) {
     return dir;
 }
 
+// The program's folder in an XDG base folder: $<variable>/quillon/ when the variable holds an
+// absolute path (the XDG rule: anything else is ignored), else <home>/<fallback>quillon/.
+std::string XdgDir(const char* variable, const char* fallback) {
+    const char* base = std::getenv(variable);
+    if (base && base[0] == '/')
+        return WithSlash(base) + "quillon/";
+    const char* home = std::getenv("HOME");
+    std::string dir = home && *home ? home : "";
+    if (dir.empty()) {
+        const passwd* user = getpwuid(getuid());
+        dir = user && user->pw_dir ? user->pw_dir : "";
+    }
+    return WithSlash(dir) + fallback + "quillon/";
+}
+
 } // namespace
 
 std::string ExecutablePath() {
@@ -62,16 +77,59 @@ std::string ExecutableDir() {
 }
 
 std::string ConfigDir() {
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    if (config && config[0] == '/')
-        return WithSlash(config) + "quillon/";
-    const char* home = std::getenv("HOME");
-    std::string base = home && *home ? home : "";
-    if (base.empty()) {
-        const passwd* user = getpwuid(getuid());
-        base = user && user->pw_dir ? user->pw_dir : "";
+    return XdgDir("XDG_CONFIG_HOME", ".config/");
+}
+
+std::string UserDataDir() {
+    return XdgDir("XDG_DATA_HOME", ".local/share/");
+}
+
+std::string InstallPrefixOf(const std::string& exePath) {
+    const std::size_t slash = exePath.rfind('/');
+    if (slash == std::string::npos)
+        return {};
+    const std::string bin = exePath.substr(0, slash); // "<prefix>/bin"
+    const std::size_t binSlash = bin.rfind('/');
+    if (binSlash == std::string::npos || bin.compare(binSlash + 1, std::string::npos, "bin") != 0)
+        return {};
+    const std::string prefix = bin.substr(0, binSlash + 1);
+    struct stat info {};
+    if (stat((prefix + "share/quillon").c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return {};
+    return prefix;
+}
+
+std::string ShippedDataDirOf(const std::string& exePath) {
+    const std::string prefix = InstallPrefixOf(exePath);
+    if (!prefix.empty())
+        return prefix + "share/quillon/";
+    const std::size_t slash = exePath.rfind('/');
+    return slash == std::string::npos ? "./" : exePath.substr(0, slash + 1);
+}
+
+std::string ShippedDataDir() {
+    return ShippedDataDirOf(ExecutablePath());
+}
+
+bool MakeUserDir(const std::string& dir) {
+    if (dir.empty())
+        return false;
+    // Each level in turn, from the top: mkdir -p with the mode for the new ones only.
+    for (std::size_t end = dir.find('/', 1);; end = dir.find('/', end + 1)) {
+        const std::string level = dir.substr(0, end);
+        if (!level.empty() && mkdir(level.c_str(), 0700) != 0 && errno != EEXIST)
+            return false;
+        if (end == std::string::npos)
+            break;
     }
-    return WithSlash(base) + ".config/quillon/";
+    struct stat info {};
+    if (stat(dir.c_str(), &info) != 0)
+        return false;
+    if (!S_ISDIR(info.st_mode)) {
+        errno = ENOTDIR;
+        return false;
+    }
+    return true;
 }
 
 std::string PrivateTempDirUnder(const std::string& base, std::string* error) {

@@ -16,6 +16,26 @@ std::string ExecutableDir();
 // or ~/.config/quillon/ when that variable is unset, empty or not an absolute path.  Not created.
 std::string ConfigDir();
 
+// The program's folder among the user's data files, with a trailing '/': $XDG_DATA_HOME/quillon/,
+// or ~/.local/share/quillon/ when that variable is unset, empty or not an absolute path.  Not
+// created.
+std::string UserDataDir();
+
+// An installed program lies in <prefix>/bin beside a <prefix>/share/quillon folder; it keeps its
+// shipped data there and the user's files in ConfigDir() and UserDataDir().  Anywhere else (a
+// build folder, an unpacked folder) everything lies beside the executable.
+// The prefix with a trailing '/' when `exePath` is such an installed executable, else empty.
+std::string InstallPrefixOf(const std::string& exePath);
+
+// The folder of the data that ships with the program (DtcLookup/, manual/, the shipped lang.ini)
+// with a trailing '/': <prefix>/share/quillon/ when installed, else the executable's folder.
+std::string ShippedDataDirOf(const std::string& exePath);
+std::string ShippedDataDir();
+
+// Creates `dir` and its missing parents, each new folder with mode 0700 as the XDG folders want.
+// True when `dir` is a folder afterwards; otherwise errno says why.
+bool MakeUserDir(const std::string& dir);
+
 // The user's temporary folder with a trailing '/': $TMPDIR when set and not empty, otherwise
 // /tmp/quillon-<uid>, created with mode 0700.  A folder under /tmp that is not a real directory
 // or belongs to another user is refused (a shared /tmp must never receive predictable names):

@@ -89,13 +89,23 @@ std::string SerialPort::PathForComPort(int comNumber) {
 bool SerialPort::Open(const std::string& path) {
     Close();
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
+        openError_ = errno;
         return false;
+    }
     // The terminal's exclusive flag stops everybody but root; the advisory lock also stops a
     // second holder running as root, and the flag check catches programs that use only the flag.
     int exclusive = 0;
-    if (!::isatty(fd) || ::flock(fd, LOCK_EX | LOCK_NB) != 0 ||
-        (::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) || ::ioctl(fd, TIOCEXCL) != 0) {
+    if (!::isatty(fd))
+        openError_ = ENOTTY;
+    else if (::flock(fd, LOCK_EX | LOCK_NB) != 0 ||
+             (::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0))
+        openError_ = EBUSY;
+    else if (::ioctl(fd, TIOCEXCL) != 0)
+        openError_ = errno;
+    else
+        openError_ = 0;
+    if (openError_ != 0) {
         ::close(fd);
         return false;
     }

@@ -48,6 +48,9 @@ public:
     bool Open(const std::string& path);
     void Close();
     bool IsOpen() const { return fd_ >= 0; }
+    // Why the last Open failed, as an errno value (EBUSY also for a port another program holds
+    // exclusively); 0 after a successful one.
+    int OpenError() const { return openError_; }
 
     // Raw mode with the given line settings; false when the settings are invalid or refused.
     bool Configure(const SerialLineSettings& settings);
@@ -77,6 +80,7 @@ public:
 
 private:
     int fd_ = -1;
+    int openError_ = 0;
     std::uint32_t baudRate_ = 115200;
 };
 

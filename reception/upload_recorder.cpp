@@ -23,8 +23,11 @@ constexpr std::uint64_t kOfferSeconds = 3;
 
 } // namespace
 
-std::string UploadFilePath() {
-    std::string path = platform::ExecutablePath();
+std::string UploadFilePathFor(const std::string& exePath) {
+    // An installed program's folder is not the user's to write in.
+    if (!platform::InstallPrefixOf(exePath).empty())
+        return platform::UserDataDir() + "quillon.dat";
+    std::string path = exePath;
     if (path.empty())
         return path;
     const auto slash = path.find_last_of('/');
@@ -34,8 +37,20 @@ std::string UploadFilePath() {
     return path + ".dat";
 }
 
+std::string UploadFilePath() {
+    return UploadFilePathFor(platform::ExecutablePath());
+}
+
 UploadRecorder::UploadRecorder(MainState& state)
     : state_(state), outputPath_(UploadFilePath()), clock_(platform::CalendarSeconds) {}
+
+// The user's data folder of an installed program may not exist yet (or any more).
+int UploadRecorder::MakeOutputFolder() const {
+    const std::size_t slash = outputPath_.rfind('/');
+    if (slash == std::string::npos || slash == 0)
+        return 0;
+    return platform::MakeUserDir(outputPath_.substr(0, slash)) ? 0 : errno;
+}
 
 std::uint64_t UploadRecorder::Elapsed(std::time_t now) const {
     return static_cast<std::uint64_t>(now - startTime_);
@@ -135,11 +150,10 @@ void UploadRecorder::Dispatch(int length) {
         // Only while receiving: blocks left over from before a reconnection are no upload, and
         // writing them would replace the last complete file with a fragment.
         if (state_.UploadActive && state_.UploadBlockCount > 0) {
-            lastSaveError_ =
-                outputPath_.empty()
-                    ? ENOENT
-                    : platform::WriteFileAtomically(outputPath_, state_.UploadStream.data(),
-                                                    state_.UploadStream.size());
+            lastSaveError_ = outputPath_.empty() ? ENOENT : MakeOutputFolder();
+            if (lastSaveError_ == 0)
+                lastSaveError_ = platform::WriteFileAtomically(
+                    outputPath_, state_.UploadStream.data(), state_.UploadStream.size());
             if (lastSaveError_ != 0) {
                 // Unanswered, the end comes again and the save is retried with the blocks kept;
                 // acknowledging it would make the ScanTool believe the upload stored.

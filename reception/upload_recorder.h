@@ -1,7 +1,7 @@
 #pragma once
 // The upload channel offered to the ScanTool while the Internet Upgrade page is shown: a start
 // request every three seconds, numbered blocks acknowledged and collected, and on the end frame
-// the collected data written beside the executable.
+// the collected data written to the upload file.
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -9,8 +9,11 @@
 
 struct MainState;
 
-// The executable's path with its extension replaced by ".dat" (or ".dat" added when it has
-// none); "" when the executable's path is unknown.
+// Where uploads go for the executable at `exePath`: its path with the extension replaced by
+// ".dat" (or ".dat" added when it has none), "" when the path is unknown; for an installed program
+// (platform/paths.h) quillon.dat in the user's data folder, $XDG_DATA_HOME/quillon/.
+std::string UploadFilePathFor(const std::string& exePath);
+// The same for the running executable.
 std::string UploadFilePath();
 
 class UploadRecorder {
@@ -51,6 +54,7 @@ private:
     void Send(const std::uint8_t* frame, int length);
     void Dispatch(int length);
     void DropKeptUpload();
+    int MakeOutputFolder() const;
     std::uint64_t Elapsed(std::time_t now) const;
 
     static constexpr int kBufferSize = 2048;

@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev clang-format
   curl python3 xvfb xauth x11-utils x11-apps imagemagick librsvg2-bin xdotool xclip
   fonts-noto-cjk fonts-noto-core fonts-dejavu-core
+  desktop-file-utils appstream weston qt6-wayland
 )
 
 missing=()

@@ -540,7 +540,9 @@ TEST(FormMainDeviceTest, TellsTheUserWhenAnUploadCannotBeWritten) {
     RecordingMessages messages;
     FormMainOptions options;
     options.LangIniPath = (scratch.Path() / "lang.ini").string();
-    options.UploadPath = (scratch.Path() / "missing" / "upload.dat").string();
+    // A file where the folder of the upload file should be: the folder cannot be made.
+    std::ofstream(scratch.Path() / "plain") << "x";
+    options.UploadPath = (scratch.Path() / "plain" / "upload.dat").string();
     options.MessageBox = &messages;
     TFormMain form(options);
     ASSERT_TRUE(sim.Ok("upload blocks=1 size=8"));

@@ -1,9 +1,13 @@
 #include "device/connection_monitor.h"
 #include "platform/device_watch.h"
 #include "tests/device/scantool_fixture.h"
+#include "tests/support/port_holder.h"
 
+#include <cerrno>
 #include <filesystem>
+#include <memory>
 #include <poll.h>
+#include <unistd.h>
 
 namespace {
 
@@ -32,7 +36,7 @@ protected:
         state.Texts = EnglishStringTable();
     }
 
-    void Check() { CheckConnection(state, view); }
+    ConnectionResult Check() { return CheckConnection(state, view); }
 
     std::unique_ptr<quillon::test::SimHarness> sim;
     std::unique_ptr<quillon::test::ScopedSimEnvironment> env;
@@ -102,7 +106,10 @@ TEST_F(ConnectionMonitorTest, APortThatCannotBeOpenedIsTriedAgainLater) {
     const auto target = std::filesystem::read_symlink(node);
     std::filesystem::remove(node);
     state.CurrentComPort = 3;
-    Check();
+    ConnectionResult result = Check();
+    EXPECT_EQ(result.Port, 5);
+    EXPECT_FALSE(result.Open);
+    EXPECT_EQ(result.OpenError, ENOENT);
     EXPECT_EQ(view.status, u"Device connecting to COM5  ......");
     EXPECT_EQ(state.CurrentComPort, 3);
     EXPECT_FALSE(uart.Active());
@@ -110,10 +117,34 @@ TEST_F(ConnectionMonitorTest, APortThatCannotBeOpenedIsTriedAgainLater) {
     EXPECT_FALSE(view.debugTimer);
     EXPECT_EQ(view.busyCalls, std::vector<int>{-1});
 
+    // Held by another program that claimed it exclusively.
     std::filesystem::create_symlink(target, node);
-    Check();
+    auto holder = std::make_unique<quillon::test::PortHolder>(node, "holder");
+    ASSERT_TRUE(holder->Holding());
+    result = Check();
+    EXPECT_FALSE(result.Open);
+    EXPECT_EQ(result.OpenError, EBUSY);
+    EXPECT_EQ(view.status, u"Device connecting to COM5  ......");
+    EXPECT_EQ(state.CurrentComPort, 3);
+
+    // Free again once the simulator, like a USB port, has dropped the holder's claim.  It
+    // counts opens and closes through inotify, which merges two closes in a row: give it time
+    // to see this run's close before the holder's.
+    usleep(300000);
+    holder.reset();
+    usleep(300000);
+    for (int i = 0; i < 40 && !(result = Check()).Open; ++i)
+        usleep(50000);
     EXPECT_EQ(view.status, u"Device connected to COM5 ");
     EXPECT_EQ(state.CurrentComPort, 5);
+    EXPECT_TRUE(result.Open);
+    EXPECT_EQ(result.OpenError, 0);
+
+    // Kept on a later run: nothing was opened, so nothing failed.
+    result = Check();
+    EXPECT_EQ(result.Port, 5);
+    EXPECT_TRUE(result.Open);
+    EXPECT_EQ(result.OpenError, 0);
 }
 
 TEST_F(ConnectionMonitorTest, HotplugIsNoticedWithinASecond) {

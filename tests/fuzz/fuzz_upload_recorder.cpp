@@ -91,7 +91,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     static const std::string dir = MakeFuzzScratchDir("upload");
     const std::string uploadFile = dir + "/upload.dat";
-    const std::string unwritableFile = dir + "/missing/upload.dat";
+    // Under a plain file (in a folder of its own): its folder can be neither found nor made.
+    static const std::string blocked = [] {
+        const std::string file = MakeFuzzScratchDir("upload-blocked") + "/blocked";
+        std::ofstream(file) << "x";
+        return file;
+    }();
+    const std::string unwritableFile = blocked + "/upload.dat";
     unlink(uploadFile.c_str());
 
     MainState state;

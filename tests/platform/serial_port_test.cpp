@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <fstream>
 
 namespace {
@@ -33,10 +34,13 @@ TEST_F(SerialPortTest, OpenIsExclusive) {
     SerialPort first;
     SerialPort second;
     ASSERT_TRUE(first.Open(path));
+    EXPECT_EQ(first.OpenError(), 0);
     EXPECT_FALSE(second.Open(path)); // also when the tests run as root
     EXPECT_FALSE(second.IsOpen());
+    EXPECT_EQ(second.OpenError(), EBUSY);
     first.Close();
     EXPECT_TRUE(second.Open(path));
+    EXPECT_EQ(second.OpenError(), 0);
 }
 
 TEST_F(SerialPortTest, OpenRefusesWhatIsNotAUsableTerminal) {
@@ -44,7 +48,9 @@ TEST_F(SerialPortTest, OpenRefusesWhatIsNotAUsableTerminal) {
     std::ofstream(plain) << "not a terminal";
     SerialPort port;
     EXPECT_FALSE(port.Open(plain));
+    EXPECT_EQ(port.OpenError(), ENOTTY);
     EXPECT_FALSE(port.Open(dev.path() + "/ttyACM9"));
+    EXPECT_EQ(port.OpenError(), ENOENT);
     EXPECT_FALSE(port.IsOpen());
     // Nothing works on a port that is not open, and nothing breaks either.
     std::uint8_t byte = 0;

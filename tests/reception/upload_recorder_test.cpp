@@ -11,6 +11,7 @@
 #include <iterator>
 #include <sys/resource.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -111,6 +112,17 @@ TEST_F(UploadRecorderTest, StoresA300BlockUploadInOrder) {
     EXPECT_EQ(std::count(statuses.begin(), statuses.end(), 0), std::ssize(statuses));
 }
 
+TEST_F(UploadRecorderTest, MakesTheMissingFolderOfTheUploadFile) {
+    // An installed program's data folder does not exist before the first upload.
+    output = sim.ScratchDir() + "/data/quillon/quillon.dat";
+    recorder.SetOutputPath(output);
+    ASSERT_TRUE(sim.Ok("upload blocks=3 size=16"));
+    ASSERT_TRUE(TickUntil([&] { return UploadWritten(); })) << DumpLog();
+    EXPECT_EQ(ReadFile(output), ExpectedData(3, 16));
+    EXPECT_EQ(std::filesystem::status(sim.ScratchDir() + "/data/quillon").permissions(),
+              std::filesystem::perms::owner_all);
+}
+
 TEST_F(UploadRecorderTest, RepeatedAndOutOfSequenceBlocks) {
     ASSERT_TRUE(sim.Ok("upload blocks=10 size=8 repeat=5 skip=7 ack_timeout_ms=500"));
     ASSERT_TRUE(TickUntil([&] { return UploadWritten(); }));
@@ -205,7 +217,9 @@ TEST_F(UploadRecorderTest, AnEndAfterTheConnectionWasResetWritesNothing) {
 }
 
 TEST_F(UploadRecorderTest, FailedSaveKeepsTheBlocksAndLeavesTheEndUnanswered) {
-    const std::string folder = sim.ScratchDir() + "/missing";
+    // A file where the folder of the upload file should be: the folder cannot be made.
+    const std::string folder = sim.ScratchDir() + "/blocked";
+    std::ofstream(folder) << "x";
     recorder.SetOutputPath(folder + "/quillon.dat");
     std::vector<int> reported;
     recorder.SetSaveFailedHandler([&](int error) { reported.push_back(error); });
@@ -214,13 +228,14 @@ TEST_F(UploadRecorderTest, FailedSaveKeepsTheBlocksAndLeavesTheEndUnanswered) {
 
     // The end came three times: each time the save failed, none was acknowledged, the blocks
     // stayed, and the user was told once.
-    EXPECT_EQ(recorder.LastSaveError(), ENOENT);
-    EXPECT_EQ(reported, std::vector<int>{ENOENT});
+    EXPECT_EQ(recorder.LastSaveError(), ENOTDIR);
+    EXPECT_EQ(reported, std::vector<int>{ENOTDIR});
     EXPECT_EQ(sim.RequestCount(0x0344), 0);
     EXPECT_EQ(state.UploadBlockCount, 2);
 
-    // Once the file can be written, the next resent end stores the upload and is answered.
-    std::filesystem::create_directory(folder);
+    // Once the file can be written, the next resent end stores the upload and is answered
+    // (the recorder makes the missing folder).
+    std::filesystem::remove(folder);
     ASSERT_TRUE(TickUntil([&] { return sim.RequestCount(0x0344) == 1; })) << DumpLog();
     EXPECT_EQ(ReadFile(folder + "/quillon.dat"), ExpectedData(2, 4));
     EXPECT_EQ(recorder.LastSaveError(), 0);
@@ -229,7 +244,8 @@ TEST_F(UploadRecorderTest, FailedSaveKeepsTheBlocksAndLeavesTheEndUnanswered) {
 }
 
 TEST_F(UploadRecorderTest, AFailedUploadGivenUpOnMakesRoomForTheNext) {
-    recorder.SetOutputPath(sim.ScratchDir() + "/missing/quillon.dat");
+    std::ofstream(sim.ScratchDir() + "/blocked") << "x";
+    recorder.SetOutputPath(sim.ScratchDir() + "/blocked/quillon.dat");
     std::vector<int> reported;
     recorder.SetSaveFailedHandler([&](int error) { reported.push_back(error); });
     ASSERT_TRUE(sim.Ok("upload blocks=3 size=4 ack_timeout_ms=200 retries=2"));
@@ -283,6 +299,33 @@ TEST(UploadFilePath, LiesBesideTheExecutable) {
     EXPECT_EQ(std::filesystem::path(path).parent_path(),
               std::filesystem::canonical("/proc/self/exe").parent_path());
     EXPECT_EQ(std::filesystem::path(path).stem(), "reception_tests");
+}
+
+TEST(UploadFilePath, InstalledInTheUsersDataFolder) {
+    const std::string scratch =
+        (std::filesystem::temp_directory_path() / ("quillon-upload-" + std::to_string(getpid())))
+            .string();
+    std::filesystem::create_directories(scratch + "/usr/share/quillon");
+    const char* old = std::getenv("XDG_DATA_HOME");
+    const std::string saved = old ? old : "";
+    setenv("XDG_DATA_HOME", (scratch + "/data").c_str(), 1);
+    const struct {
+        std::string exe, upload;
+    } cases[] = {
+        {scratch + "/usr/bin/quillon", scratch + "/data/quillon/quillon.dat"},
+        {scratch + "/usr/bin/quillon-2.bin", scratch + "/data/quillon/quillon.dat"},
+        {"/opt/tools/quillon", "/opt/tools/quillon.dat"},
+        {"/opt/tools/quillon.bin", "/opt/tools/quillon.dat"},
+        {"/opt/tools.d/quillon", "/opt/tools.d/quillon.dat"},
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(UploadFilePathFor(c.exe), c.upload) << c.exe;
+    if (old)
+        setenv("XDG_DATA_HOME", saved.c_str(), 1);
+    else
+        unsetenv("XDG_DATA_HOME");
+    std::filesystem::remove_all(scratch);
 }
 
 } // namespace
