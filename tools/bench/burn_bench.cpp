@@ -172,6 +172,20 @@ struct NoPump : IMessagePump {
     void PumpMessages() override {}
 };
 
+// The program's port on COM1 at 115200 baud (closed) and the state the transfer works with.
+struct Com1 {
+    Com1() {
+        uart.SetBaudRate(12);
+        uart.SetPortNO(1);
+        state.Uart = &uart;
+        state.Pump = &pump;
+        state.Texts = EnglishStringTable();
+    }
+    NoPump pump;
+    TSyncUart uart{&pump};
+    MainState state;
+};
+
 bool RunCase(const std::string& devDir, const std::string& image, long imageBytes, Mode mode,
              int blockSize) {
     int master = posix_openpt(O_RDWR | O_NOCTTY);
@@ -196,21 +210,14 @@ bool RunCase(const std::string& devDir, const std::string& image, long imageByte
     close(pipeFds[1]);
     close(master);
 
-    NoPump pump;
-    TSyncUart uart(&pump);
-    uart.SetBaudRate(12);
-    uart.SetPortNO(1);
-    MainState state;
-    state.Uart = &uart;
-    state.Pump = &pump;
-    state.Texts = EnglishStringTable();
-    bool ok = uart.Open();
+    Com1 com1;
+    bool ok = com1.uart.Open();
     RomBlockSize = static_cast<std::uint16_t>(blockSize);
 
     const double t0 = Now();
-    ok = ok && BurnImage(state, kFirmwareRom, image);
+    ok = ok && BurnImage(com1.state, kFirmwareRom, image);
     const double elapsed = Now() - t0;
-    uart.Close();
+    com1.uart.Close();
 
     PeerReport report;
     const bool gotReport = read(pipeFds[0], &report, sizeof report) == sizeof report;
@@ -244,14 +251,9 @@ bool RunCase(const std::string& devDir, const std::string& image, long imageByte
 
 // Burns `path` into the ScanTool on COM1; prints "burned <bytes> bytes in <seconds> s".
 int BurnIntoDevice(int kind, const std::string& path) {
-    NoPump pump;
-    TSyncUart uart(&pump);
-    uart.SetBaudRate(12);
-    uart.SetPortNO(1);
-    MainState state;
-    state.Uart = &uart;
-    state.Pump = &pump;
-    state.Texts = EnglishStringTable();
+    Com1 com1;
+    TSyncUart& uart = com1.uart;
+    MainState& state = com1.state;
     char type[11] = {}, subtype[11] = {}, rom[11] = {}, flash[11] = {};
     std::error_code error;
     const auto size = std::filesystem::file_size(path, error);
