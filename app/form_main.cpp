@@ -97,6 +97,14 @@ TFormMain::TFormMain(FormMainOptions options, QWidget* parent)
     TimerAnimator = MakeTimer(this, "TimerAnimator");
     TimerMonitorWaveRecv = MakeTimer(this, "TimerMonitorWaveRecv");
     UartReadDebugTimer = MakeTimer(this, "UartReadDebugTimer");
+    closeWhenIdle_ = new QTimer(this);
+    closeWhenIdle_->setInterval(50);
+    connect(closeWhenIdle_, &QTimer::timeout, this, [this] {
+        if (OperationRunning())
+            return;
+        closeWhenIdle_->stop();
+        close();
+    });
     ConnectHandlers();
     for (int row = 1; row <= 3; ++row) {
         const QByteArray name = "Label_UpdateStatus" + QByteArray::number(row);
@@ -283,9 +291,20 @@ void TFormMain::FormCloseQuery(bool& canClose) {
     state_.CloseRequested = true;
 }
 
+bool TFormMain::OperationRunning() const {
+    return state_.BusyMode != 0 || (localUpgradePage_ && localUpgradePage_->ToolRunning());
+}
+
 void TFormMain::closeEvent(QCloseEvent* event) {
     bool canClose = false;
     FormCloseQuery(canClose);
+    // A running operation sees CloseRequested at its next step and ends through its usual end
+    // (busy state left, its message shown); the window stays until then.
+    if (canClose && OperationRunning()) {
+        closeWhenIdle_->start();
+        event->ignore();
+        return;
+    }
     if (canClose)
         event->accept();
     else

@@ -88,6 +88,8 @@ public:
     void SetUpgradeBusy(int mode);
     void ShowTextMessage(const std::u16string& text);
     void FormCloseQuery(bool& canClose);
+    // An upgrade or maintenance operation is running inside a handler.
+    bool OperationRunning() const;
     // The page switch for an explicit index (0-2 the tabs, 3 Manual, 4 Local Upgrade); a
     // caption click, the shortcuts and the top band's menu call it too.
     void SwitchTabImgBtn(int index);
@@ -201,6 +203,9 @@ private:
     bool manualMove_ = false;
     int windowMovesStarted_ = 0;
     QPoint manualMoveOffset_;
+
+    // A close request that came while an operation ran closes the window once it has ended.
+    QTimer* closeWhenIdle_ = nullptr;
 
     int deviceWatchFd_ = -1;
     QSocketNotifier* deviceNotifier_ = nullptr;

@@ -37,6 +37,9 @@ public:
     void SetUartPrintReadTimerEnabled(bool enabled) override {
         SetTimerEnabled(form_.UartPrintReadTimer, enabled);
     }
+    void SetUartReadDebugTimerEnabled(bool enabled) override {
+        SetTimerEnabled(form_.UartReadDebugTimer, enabled);
+    }
     void UseRowProgress(int row) override { form_.ChooseProgressPair(row); }
 
 private:

@@ -4,6 +4,7 @@
 #include "app/form_main.h"
 #include "app/print_page.h"
 #include "reception/upload_recorder.h"
+#include "upgrade/internet_upgrade.h"
 
 void TFormMain::ConnectPageHandlers() {
     // Upgrade page: the check button and its caption start the internet upgrade.
@@ -28,7 +29,9 @@ void TFormMain::ConnectPageHandlers() {
 }
 
 // The internet upgrade workflow.
-void TFormMain::Button_InternetUpdateClick() {}
+void TFormMain::Button_InternetUpdateClick() {
+    InternetUpgrade(state_, *upgradeWindow_);
+}
 
 // The print page's actions.
 void TFormMain::Button_PrintClick() {

@@ -43,3 +43,9 @@ struct MainState {
     IMessagePump* Pump = nullptr;
     IMessageBox* MessageBox = nullptr;
 };
+
+// Shows `text` in the window's message box; nothing when none is attached (a test without one).
+inline void ShowTextMessage(const MainState& state, const std::u16string& text) {
+    if (state.MessageBox != nullptr)
+        state.MessageBox->ShowTextMessage(text);
+}

@@ -137,7 +137,8 @@ class State:
                 sys.stderr.write("%s %s %s\n" % (method, target, entry["faults"]))
 
     def image_path(self, name):
-        if not name or name in (".", "..") or "/" in name or "\\" in name:
+        # Subfolders are allowed ("rom/fw.bin"), so that two images may share a file name.
+        if not name or "\\" in name or any(p in ("", ".", "..") for p in name.split("/")):
             return None
         path = os.path.join(self.images, name)
         return path if os.path.isfile(path) else None

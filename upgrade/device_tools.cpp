@@ -22,11 +22,6 @@ std::u16string FieldText(const char* field, std::size_t size) {
     return platform::Latin1ToUtf16(std::string(field, ::strnlen(field, size)));
 }
 
-void Show(MainState& state, const std::u16string& text) {
-    if (state.MessageBox != nullptr)
-        state.MessageBox->ShowTextMessage(text);
-}
-
 } // namespace
 
 std::u16string TrimBlanks(const std::u16string& text) {
@@ -81,7 +76,7 @@ bool DeviceTools::QueryVersion() {
     char romVersion[11] = {};
     char flashVersion[11] = {};
     if (!RequestDeviceInfo(state_, type, subtype, romVersion, flashVersion)) {
-        Show(state_, state_.Texts.MsgError23);
+        ShowTextMessage(state_, state_.Texts.MsgError23);
         return false;
     }
     const std::u16string text = FieldText(type, 10) + u"-" + FieldText(subtype, 10) +
@@ -95,10 +90,10 @@ bool DeviceTools::QueryVersion() {
 bool DeviceTools::QueryId() {
     char id[kDeviceIdLength + 1] = {};
     if (!RequestDeviceId(state_, id)) {
-        Show(state_, state_.Texts.MsgError20);
+        ShowTextMessage(state_, state_.Texts.MsgError20);
         return false;
     }
-    Show(state_, u"ID: " + FieldText(id, kDeviceIdLength));
+    ShowTextMessage(state_, u"ID: " + FieldText(id, kDeviceIdLength));
     return true;
 }
 
@@ -109,7 +104,7 @@ bool DeviceTools::SetId() {
     // The trimmed text is proposed next time even when it is refused now.
     lastId_ = TrimBlanks(text);
     if (!IsValidDeviceId(lastId_)) {
-        Show(state_, state_.Texts.MsgError22);
+        ShowTextMessage(state_, state_.Texts.MsgError22);
         return false;
     }
     // A valid ID holds only digits, signs and a point: one byte each.
@@ -117,10 +112,10 @@ bool DeviceTools::SetId() {
     for (int i = 0; i < kDeviceIdLength; ++i)
         id[i] = static_cast<char>(lastId_[static_cast<std::size_t>(i)]);
     if (!SetDeviceId(state_, id)) {
-        Show(state_, state_.Texts.MsgError21);
+        ShowTextMessage(state_, state_.Texts.MsgError21);
         return false;
     }
-    Show(state_, state_.Texts.MsgInfo5);
+    ShowTextMessage(state_, state_.Texts.MsgInfo5);
     lastId_ = NextDeviceId(lastId_);
     return true;
 }
@@ -137,6 +132,6 @@ bool DeviceTools::TestBurn(const std::string& path) {
     window_.UseRowProgress(2);
     if (!BurnFlash512(state_, path))
         return false;
-    Show(state_, u"OK");
+    ShowTextMessage(state_, u"OK");
     return true;
 }

@@ -30,11 +30,6 @@ const std::u16string& RowFailure(const StringTable& texts, int row) {
     }
 }
 
-void Show(MainState& state, const std::u16string& text) {
-    if (state.MessageBox != nullptr)
-        state.MessageBox->ShowTextMessage(text);
-}
-
 } // namespace
 
 const char* LocalRowFileFilter(int row) {
@@ -57,7 +52,7 @@ bool LocalBurn(MainState& state, IUpgradeWindow& window, int row, const std::str
         return false;
     const StringTable& texts = state.Texts;
     if (!IsBurnableFile(path)) {
-        Show(state, texts.MsgError14);
+        ShowTextMessage(state, texts.MsgError14);
         return false;
     }
     const std::uint32_t size = MeasureFileSize(path);
@@ -70,16 +65,16 @@ bool LocalBurn(MainState& state, IUpgradeWindow& window, int row, const std::str
     char romVersion[11] = {};
     char flashVersion[11] = {};
     if (!RequestDeviceInfo(state, type, subtype, romVersion, flashVersion))
-        Show(state, texts.MsgError13);
+        ShowTextMessage(state, texts.MsgError13);
     else if (!NotifyLatestVersion(state, type, subtype, "0.0.0", "0.0.0", 1))
-        Show(state, texts.MsgError12);
+        ShowTextMessage(state, texts.MsgError12);
     else if (!NotifyFirmwareSize(state, kind, size))
-        Show(state, texts.MsgError11);
+        ShowTextMessage(state, texts.MsgError11);
     else if (BurnImage(state, kind, path)) {
-        Show(state, texts.MsgInfo2);
+        ShowTextMessage(state, texts.MsgInfo2);
         finished = true;
     } else {
-        Show(state, RowFailure(texts, row));
+        ShowTextMessage(state, RowFailure(texts, row));
     }
     window.SetUpgradeBusy(0);
     // A ScanTool that was pulled or restarted during the burn is found and opened again.

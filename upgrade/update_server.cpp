@@ -114,8 +114,7 @@ bool RequestUpgradeOffer(MainState& state, const char* type, const char* subtype
     std::array<std::string_view, 6> fields;
     // A reply that fills the buffer has no end mark: split exactly the bytes stored.
     if (SplitOfferReply(reply, static_cast<std::size_t>(stored), fields) != 6) {
-        if (state.MessageBox)
-            state.MessageBox->ShowTextMessage(kOfferMalformedMessage);
+        ShowTextMessage(state, kOfferMalformedMessage);
         return false;
     }
     const auto size32 = [](std::string_view text) {

@@ -15,6 +15,8 @@ public:
     virtual void SetStatusText(const std::u16string& text) = 0;
     // The Print page's 15 ms poll of the port.
     virtual void SetUartPrintReadTimerEnabled(bool enabled) = 0;
+    // The upload recorder's 1 s poll of the port, which the internet upgrade holds off.
+    virtual void SetUartReadDebugTimerEnabled(bool enabled) = 0;
     // Makes a local row's gauge and status label the current progress pair without touching
     // the busy state.
     virtual void UseRowProgress(int row) = 0;

@@ -3,6 +3,7 @@
 #include "app/controls.h"
 #include "app/form_look.h"
 #include "app/form_main.h"
+#include "app/qt_ports.h"
 #include "device/sync_uart.h"
 #include "graphics/bitmap_factory.h"
 #include "graphics/ui/qt_bitmap.h"
@@ -440,18 +441,55 @@ TEST_F(FormMainTest, LangIniThatCannotBeCreatedEndsTheStartUp) {
     }
 }
 
+// A burn moves the gauge thousands of times a second: it draws at most once a frame, and the
+// last value always reaches the screen.
+TEST(TGaugeTest, ABurstOfPositionsIsDrawnOncePerFrameEndingWithTheLast) {
+    TGauge gauge;
+    gauge.resize(800, 20);
+    gauge.SetMax(5000);
+    gauge.show();
+    QTest::qWait(50);
+    // Counts the pictures and notes the value each one showed.
+    struct PaintWatch : QObject {
+        explicit PaintWatch(TGauge& g) : gauge(g) {}
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Paint) {
+                ++paints;
+                shown = gauge.Position();
+            }
+            return false;
+        }
+        TGauge& gauge;
+        int paints = 0;
+        int shown = -1;
+    } watch(gauge);
+    gauge.installEventFilter(&watch);
+    QElapsedTimer clock;
+    clock.start();
+    for (int position = 1; position <= 5000; ++position) {
+        gauge.SetPosition(position);
+        QCoreApplication::processEvents();
+    }
+    EXPECT_LE(watch.paints, clock.elapsed() / TGauge::kFrameMs + 2);
+    EXPECT_EQ(gauge.Position(), 5000);
+    QTest::qWait(3 * TGauge::kFrameMs);
+    EXPECT_EQ(watch.shown, 5000);
+}
+
 TEST(QtMessageBoxTest, ShowsItsTextAsItStandsWithOneOkButton) {
     QWidget parent;
     QtMessageBox messageBox(&parent);
     QString text;
     Qt::TextFormat format = Qt::AutoText;
     QMessageBox::StandardButtons buttons;
+    Qt::TextInteractionFlags interaction;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
             text = box->text();
             format = box->textFormat();
             buttons = box->standardButtons();
+            interaction = box->textInteractionFlags();
             box->accept();
         }
     });
@@ -461,6 +499,8 @@ TEST(QtMessageBoxTest, ShowsItsTextAsItStandsWithOneOkButton) {
     EXPECT_EQ(text, "<b>Burn ROM fail!</b>");
     EXPECT_EQ(format, Qt::PlainText);
     EXPECT_EQ(buttons, QMessageBox::Ok);
+    // The user can select and copy it.
+    EXPECT_TRUE(interaction.testFlag(Qt::TextSelectableByMouse));
 }
 
 // The connection hooks against the simulated ScanTool on COM1.

@@ -101,7 +101,9 @@ bool UpdateServerHarness::AddImage(const std::string& name,
             return false;
     }
     std::error_code ec;
-    fs::rename(incoming, ImageDir() + "/" + name, ec);
+    const fs::path target = ImageDir() + "/" + name;
+    fs::create_directories(target.parent_path(), ec);
+    fs::rename(incoming, target, ec);
     return !ec;
 }
 

@@ -22,9 +22,15 @@ struct RecordingUpgradeWindow final : IUpgradeWindow {
         if (state.Uart != nullptr && !state.Uart->Active())
             state.Uart->Open();
     }
-    void SetStatusText(const std::u16string& text) override { statusText = text; }
+    void SetStatusText(const std::u16string& text) override {
+        statusText = text;
+        statusTexts.push_back(text);
+    }
     void SetUartPrintReadTimerEnabled(bool enabled) override {
         calls.push_back(enabled ? "print timer on" : "print timer off");
+    }
+    void SetUartReadDebugTimerEnabled(bool enabled) override {
+        calls.push_back(enabled ? "debug timer on" : "debug timer off");
     }
     void UseRowProgress(int row) override { calls.push_back("progress " + std::to_string(row)); }
 
@@ -32,4 +38,5 @@ struct RecordingUpgradeWindow final : IUpgradeWindow {
     std::vector<int> busyModes;
     std::vector<std::string> calls;
     std::u16string statusText;
+    std::vector<std::u16string> statusTexts;
 };

@@ -5,6 +5,11 @@
 // delays and pacing, divided by the blocks) and the peer's own work per block.
 //
 //   burn_bench [image bytes] [cases, e.g. "abc"]
+//
+// With "device", it burns a file into the ScanTool found as COM1 under $QUILLON_DEV_DIR (the
+// simulator, say) as the upgrade does: device information, size notice, then the blocks; it
+// prints the time of the blocks alone.
+//   burn_bench device <FirmwareKind 1-3> <file>
 #include "core/main_state.h"
 #include "device/device_commands.h"
 #include "device/frame_codec.h"
@@ -167,6 +172,20 @@ struct NoPump : IMessagePump {
     void PumpMessages() override {}
 };
 
+// The program's port on COM1 at 115200 baud (closed) and the state the transfer works with.
+struct Com1 {
+    Com1() {
+        uart.SetBaudRate(12);
+        uart.SetPortNO(1);
+        state.Uart = &uart;
+        state.Pump = &pump;
+        state.Texts = EnglishStringTable();
+    }
+    NoPump pump;
+    TSyncUart uart{&pump};
+    MainState state;
+};
+
 bool RunCase(const std::string& devDir, const std::string& image, long imageBytes, Mode mode,
              int blockSize) {
     int master = posix_openpt(O_RDWR | O_NOCTTY);
@@ -191,21 +210,14 @@ bool RunCase(const std::string& devDir, const std::string& image, long imageByte
     close(pipeFds[1]);
     close(master);
 
-    NoPump pump;
-    TSyncUart uart(&pump);
-    uart.SetBaudRate(12);
-    uart.SetPortNO(1);
-    MainState state;
-    state.Uart = &uart;
-    state.Pump = &pump;
-    state.Texts = EnglishStringTable();
-    bool ok = uart.Open();
+    Com1 com1;
+    bool ok = com1.uart.Open();
     RomBlockSize = static_cast<std::uint16_t>(blockSize);
 
     const double t0 = Now();
-    ok = ok && BurnImage(state, kFirmwareRom, image);
+    ok = ok && BurnImage(com1.state, kFirmwareRom, image);
     const double elapsed = Now() - t0;
-    uart.Close();
+    com1.uart.Close();
 
     PeerReport report;
     const bool gotReport = read(pipeFds[0], &report, sizeof report) == sizeof report;
@@ -237,9 +249,36 @@ bool RunCase(const std::string& devDir, const std::string& image, long imageByte
     return true;
 }
 
+// Burns `path` into the ScanTool on COM1; prints "burned <bytes> bytes in <seconds> s".
+int BurnIntoDevice(int kind, const std::string& path) {
+    Com1 com1;
+    TSyncUart& uart = com1.uart;
+    MainState& state = com1.state;
+    char type[11] = {}, subtype[11] = {}, rom[11] = {}, flash[11] = {};
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    if (error || !uart.Open() || !RequestDeviceInfo(state, type, subtype, rom, flash) ||
+        !NotifyFirmwareSize(state, static_cast<std::uint8_t>(kind),
+                            static_cast<std::uint32_t>(size))) {
+        std::fprintf(stderr, "burn_bench: no ScanTool answering on COM1\n");
+        return 1;
+    }
+    const double t0 = Now();
+    const bool ok = BurnImage(state, static_cast<std::uint8_t>(kind), path);
+    const double elapsed = Now() - t0;
+    if (!ok) {
+        std::fprintf(stderr, "burn_bench: the burn failed\n");
+        return 1;
+    }
+    std::printf("burned %llu bytes in %.6f s\n", static_cast<unsigned long long>(size), elapsed);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "device")
+        return BurnIntoDevice(std::atoi(argv[2]), argv[3]);
     const long imageBytes = argc > 1 ? std::atol(argv[1]) : 1L << 20;
     signal(SIGPIPE, SIG_IGN);
     char pattern[] = "/tmp/burn-bench-XXXXXX";
