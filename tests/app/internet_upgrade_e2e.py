@@ -29,13 +29,19 @@ import json
 import os
 import random
 import shutil
-import socket
 import subprocess
 import sys
 import tempfile
 import time
 import urllib.parse
 import urllib.request
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.dont_write_bytecode = True
+sys.path[:0] = [os.path.join(HERE, "..", "support"), os.path.join(HERE, "..", "..", "tools")]
+from scantool_sim import client  # noqa: E402
+from xwindow import (Failure, click, dismiss, geometry, message_text, pixels,  # noqa: E402
+                     wait_until, windows)
 
 ROM_SIZE = 40 * 1024  # 80 blocks of 512
 FLASH_SIZE = 20 * 1024 + 100  # 41 blocks
@@ -44,25 +50,6 @@ CHECK_CAPTION = (500, 610)  # the caption "Check Update" lying on the button
 CLOSE_BUTTON = (932, 30)
 PLATE = (616, 600)  # a point on the connectivity plate (red offline, blue online)
 FINISHED = "Upgrade finished!"
-
-
-class Failure(Exception):
-    pass
-
-
-def wait_until(what, predicate, timeout, interval=0.05):
-    deadline = time.monotonic() + timeout
-    while True:
-        value = predicate()
-        if value:
-            return value
-        if time.monotonic() > deadline:
-            raise Failure("timed out waiting for " + what)
-        time.sleep(interval)
-
-
-def run(*args):
-    return subprocess.run(args, capture_output=True, text=True).stdout.strip()
 
 
 class Simulator:
@@ -81,16 +68,7 @@ class Simulator:
         wait_until("the simulator", lambda: "READY" in open(out.name).read(), 10)
 
     def command(self, line):
-        with socket.socket(socket.AF_UNIX) as s:
-            s.connect(self.sock)
-            s.sendall(line.encode() + b"\n")
-            answer = b""
-            while not answer.endswith(b"\n"):
-                part = s.recv(4096)
-                if not part:
-                    break
-                answer += part
-        answer = answer.decode().strip()
+        answer = client.command(self.sock, line)
         if not answer.startswith("ok"):
             raise Failure("simulator: %s -> %s" % (line, answer))
         return answer
@@ -180,28 +158,22 @@ class Program:
         self.out = open(os.path.join(scratch, "out.txt"), "a")
         self.process = subprocess.Popen([exe], cwd=scratch, env=env, stdout=self.out,
                                         stderr=subprocess.STDOUT)
-        self.window = int(wait_until("the main window", lambda: run(
-            "xdotool", "search", "--onlyvisible", "--name", "^QUILLON$").split()[:1], 20)[0])
+        self.window = wait_until("the main window", lambda: windows("^QUILLON$"), 20)[0]
         time.sleep(0.5)
-        self.x, self.y, _, _ = self.geometry(self.window)
+        self.x, self.y, _, _ = geometry(self.window)
 
     def click(self, point):
-        run("xdotool", "mousemove", str(self.x + point[0]), str(self.y + point[1]), "click", "1")
+        click(self.x + point[0], self.y + point[1])
 
     def pixel(self, point):
-        text = run("import", "-window", "root", "-crop",
-                   "1x1+%d+%d" % (self.x + point[0], self.y + point[1]), "-depth", "8", "txt:-")
-        # A header line, then "0,0: (r,g,b)  #RRGGBB  srgb(...)"
-        colour = text.splitlines()[-1].split("#")[1][:6]
-        return tuple(int(colour[i:i + 2], 16) for i in (0, 2, 4))
+        return pixels(self.x + point[0], self.y + point[1])[0]
 
     def online(self):
         r, g, b = self.pixel(PLATE)
         return b > r
 
     def boxes(self):
-        return [int(w) for w in run("xdotool", "search", "--onlyvisible", "--name",
-                                    "^QUILLON$").split() if int(w) != self.window]
+        return [w for w in windows("^QUILLON$") if w != self.window]
 
     def read_message(self, timeout, shot=None):
         """Waits for a message box, lets `shot` take a screenshot, reads the box's text."""
@@ -209,25 +181,10 @@ class Program:
         time.sleep(0.3)
         if shot:
             shot()
-        x, y, _, _ = self.geometry(box)
-        subprocess.run(["xclip", "-selection", "primary", "-l", "1"], input="", text=True)
-        run("xdotool", "mousemove", str(x + 36), str(y + 19), "click", "--repeat", "3",
-            "--delay", "40", "1")
-        time.sleep(0.2)
-        return box, run("xclip", "-o", "-selection", "primary")
-
-    def geometry(self, window):
-        values = dict(l.split("=") for l in run(
-            "xdotool", "getwindowgeometry", "--shell", str(window)).splitlines())
-        return tuple(int(values[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
+        return box, message_text(box)
 
     def dismiss(self, box):
-        # A click on OK (right-aligned at the bottom).  A key sent to a window that closes on
-        # its press can leave the key held down in the X server, which then repeats it into
-        # every later box.
-        x, y, width, height = self.geometry(box)
-        run("xdotool", "mousemove", str(x + width - 52), str(y + height - 24), "click", "1")
-        wait_until("the message box to close", lambda: box not in self.boxes(), 5)
+        dismiss(box, self.boxes)
 
     def messages(self, count, timeout, shots=None):
         """Reads and closes `count` messages in a row; `shots` holds a screenshot per message."""

@@ -39,19 +39,9 @@ pid=$!
 trap 'kill $pid $sim 2>/dev/null; wait 2>/dev/null' EXIT
 
 simctl() { # one command line to the simulator, its answer on stdout
-  python3 - "$SCRATCH/sim.sock" "$*" <<'PY'
-import socket, sys
-s = socket.socket(socket.AF_UNIX)
-s.connect(sys.argv[1])
-s.sendall(sys.argv[2].encode() + b"\n")
-answer = b""
-while not answer.endswith(b"\n"):
-    part = s.recv(4096)
-    if not part:
-        break
-    answer += part
-print(answer.decode().strip())
-PY
+  PYTHONPATH="$SOURCE_DIR/tools" python3 -B -c \
+    'import sys; from scantool_sim import client; print(client.command(*sys.argv[1:]))' \
+    "$SCRATCH/sim.sock" "$*"
 }
 window=""
 for _ in $(seq 1 100); do

@@ -33,6 +33,13 @@ import sys
 import tempfile
 import time
 
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.dont_write_bytecode = True
+sys.path[:0] = [os.path.join(HERE, "..", "support"), os.path.join(HERE, "..", "..", "tools")]
+from scantool_sim import client  # noqa: E402
+from xwindow import (Failure, click, dismiss, geometry, message_text, pixels, run,  # noqa: E402
+                     wait_until, windows)
+
 CHECK_BUTTON = (385, 610)
 PLATE = (616, 600)  # a point on the connectivity plate (red offline, blue online)
 TABS = {"upgrade": (168, 116), "print": (478, 116), "dtc": (792, 116)}
@@ -45,35 +52,6 @@ WINDOW = (960, 700)  # with the language dialog, which stands at a fixed place o
 # needs a screen of 1920 x 1080 to be seen whole
 REPORT_PIECES = ["==== Battery test report ====", "مقدار ولتاژ: 12.64 V",
                  "باترى سالم است"]
-
-
-class Failure(Exception):
-    pass
-
-
-def wait_until(what, predicate, timeout, interval=0.1):
-    deadline = time.monotonic() + timeout
-    while True:
-        value = predicate()
-        if value:
-            return value
-        if time.monotonic() > deadline:
-            raise Failure("timed out waiting for " + what)
-        time.sleep(interval)
-
-
-def run(*args):
-    return subprocess.run(args, capture_output=True, text=True).stdout.strip()
-
-
-def windows(name):
-    return [int(w) for w in run("xdotool", "search", "--onlyvisible", "--name", name).split()]
-
-
-def geometry(window):
-    values = dict(line.split("=") for line in run(
-        "xdotool", "getwindowgeometry", "--shell", str(window)).splitlines())
-    return tuple(int(values[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
 
 
 def leftovers(marker):
@@ -135,16 +113,7 @@ class DemoRun:
         return int(self.line(r"http://127\.0\.0\.1:(\d+)", 30).group(1))
 
     def sim(self, line):
-        with socket.socket(socket.AF_UNIX) as s:
-            s.connect(os.path.join(self.folder(), "sim.sock"))
-            s.sendall(line.encode() + b"\n")
-            answer = b""
-            while not answer.endswith(b"\n"):
-                part = s.recv(4096)
-                if not part:
-                    break
-                answer += part
-        return answer.decode().strip()
+        return client.command(os.path.join(self.folder(), "sim.sock"), line)
 
     def sim_count(self, code):
         return int(self.sim("count code=%#06x" % code).split()[1])
@@ -158,7 +127,7 @@ class DemoRun:
             raise Failure("the demo's window is up but not its temporary folder")
 
     def click(self, point, pause=0.5):
-        run("xdotool", "mousemove", str(self.x + point[0]), str(self.y + point[1]), "click", "1")
+        click(self.x + point[0], self.y + point[1])
         time.sleep(pause)
 
     def key(self, keys, pause=0.8):
@@ -168,11 +137,7 @@ class DemoRun:
 
     def pixels(self, left, top, width=1, height=1):
         """The colours (r, g, b) in a rectangle of the window."""
-        text = run("import", "-window", "root", "-crop", "%dx%d+%d+%d" % (
-            width, height, self.x + left, self.y + top), "-depth", "8", "txt:-")
-        # A header line, then "x,y: (r,g,b)  #RRGGBB  srgb(...)" per pixel.
-        colours = [line.split("#")[1][:6] for line in text.splitlines()[1:] if "#" in line]
-        return [tuple(int(c[i:i + 2], 16) for i in (0, 2, 4)) for c in colours]
+        return pixels(self.x + left, self.y + top, width, height)
 
     def pixel(self, point):
         return self.pixels(*point)[0]
@@ -195,17 +160,10 @@ class DemoRun:
         box = wait_until("a message box", self.boxes, timeout)[0]
         time.sleep(0.3)
         self.shot(shot)
-        x, y, _, _ = geometry(box)
-        subprocess.run(["xclip", "-selection", "primary", "-l", "1"], input="", text=True)
-        run("xdotool", "mousemove", str(x + 36), str(y + 19), "click", "--repeat", "3",
-            "--delay", "40", "1")
-        time.sleep(0.2)
-        return box, run("xclip", "-o", "-selection", "primary")
+        return box, message_text(box)
 
     def dismiss(self, box):
-        x, y, width, height = geometry(box)
-        run("xdotool", "mousemove", str(x + width - 52), str(y + height - 24), "click", "1")
-        wait_until("the message box to close", lambda: box not in self.boxes(), 5)
+        dismiss(box, self.boxes)
 
     def ended(self, timeout):
         try:

@@ -22,7 +22,6 @@ import os
 import random
 import shutil
 import signal
-import socket
 import subprocess
 import sys
 import tempfile
@@ -33,6 +32,9 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 TOOLS = os.path.dirname(HERE)
 SIMULATOR = os.path.join(TOOLS, "scantool_sim.py")
 UPDATE_SERVER = os.path.join(TOOLS, "update_server.py")
+sys.dont_write_bytecode = True
+sys.path.insert(0, TOOLS)
+from scantool_sim import client  # noqa: E402
 
 DEVICE = {"type": "KV100", "subtype": "STD", "rom": "2.3.1", "flash": "2.3.0"}
 OFFER = {"rom": ("2.4.0", "kv100-rom-2.4.0.bin", 128 * 1024),
@@ -175,17 +177,7 @@ class Demo:
     # Talking to the simulated ScanTool ----------------------------------------------------
 
     def sim_command(self, line):
-        """One command on a connection of its own (a wait may take as long as it likes)."""
-        with socket.socket(socket.AF_UNIX) as s:
-            s.connect(self.sim_socket)
-            s.sendall(line.encode() + b"\n")
-            answer = b""
-            while not answer.endswith(b"\n"):
-                part = s.recv(4096)
-                if not part:
-                    break
-                answer += part
-        return answer.decode().strip()
+        return client.command(self.sim_socket, line)
 
     def print_when_asked(self):
         """A visit of the Print page: a report, then a waveform a few seconds later.  The next
