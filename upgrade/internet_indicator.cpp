@@ -16,11 +16,13 @@ void InternetIndicator::ShowInternetState(bool connected) {
     view_.DrawStatusIcon(connected ? "png:internet_connected_icon2"
                                    : "png:internet_connected_icon0");
     if (connected) {
-        view_.SetCheckInterval(kCheckIntervalOnline);
+        if (checked_)
+            view_.SetCheckInterval(kCheckIntervalOnline);
         view_.SetAnimatorEnabled(state_.CurrentTab == 0);
         view_.ShowStateCaption(state_.Texts.LabelInternetConnected, true);
     } else {
-        view_.SetCheckInterval(kCheckIntervalOffline);
+        if (checked_)
+            view_.SetCheckInterval(kCheckIntervalOffline);
         view_.SetAnimatorEnabled(false);
         view_.ShowStateCaption(state_.Texts.LabelInternetDisconnected, false);
     }
@@ -29,8 +31,16 @@ void InternetIndicator::ShowInternetState(bool connected) {
 }
 
 void InternetIndicator::TimerCheckInternetTimer() {
-    if (state_.BusyMode == 0)
-        ShowInternetState(isConnected_());
+    if (state_.BusyMode != 0)
+        return;
+    const bool connected = isConnected_();
+    if (!checked_) {
+        checked_ = true;
+        // The first answer always settles the interval, even when it repeats the forced state.
+        if (stateShown_ && connected == state_.InternetConnected)
+            view_.SetCheckInterval(connected ? kCheckIntervalOnline : kCheckIntervalOffline);
+    }
+    ShowInternetState(connected);
 }
 
 void InternetIndicator::AnimateInternetIcon() {

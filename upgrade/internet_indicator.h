@@ -48,5 +48,8 @@ private:
     IInternetIndicatorView& view_;
     ConnectedQuery isConnected_;
     bool stateShown_ = false;
+    // The state forced at start-up is not an answer: the first real check keeps its short
+    // creation interval, so that a click on Check Update soon after start sees the truth.
+    bool checked_ = false;
     bool animationPhase_ = false;
 };

@@ -131,7 +131,7 @@ TEST(CaptionFitTest, ForcedOnlineCheckTurnsTheIndicatorOn) {
     TFormMain form(TestFormOptions(scratch));
     form.show();
     EXPECT_FALSE(form.State().InternetConnected);
-    EXPECT_EQ(form.TimerCheckInternet->interval(), 5000);
+    EXPECT_EQ(form.TimerCheckInternet->interval(), 1000);
     form.Indicator().TimerCheckInternetTimer();
     ::unsetenv("QUILLON_ONLINE");
     EXPECT_TRUE(form.State().InternetConnected);

@@ -97,7 +97,7 @@ TEST_F(FormMainTest, StartsWithTheInitialStateTimersAndLooks) {
         bool active;
     };
     for (const TimerCase& t :
-         {TimerCase{"UartPrintReadTimer", 15, false}, TimerCase{"TimerCheckInternet", 5000, true},
+         {TimerCase{"UartPrintReadTimer", 15, false}, TimerCase{"TimerCheckInternet", 1000, true},
           TimerCase{"TimerAnimator", 800, false}, TimerCase{"TimerMonitorWaveRecv", 1000, false},
           TimerCase{"UartReadDebugTimer", 1000, false}}) {
         auto* timer = form->findChild<QTimer*>(t.name);

@@ -44,11 +44,16 @@ protected:
 };
 
 TEST_F(InternetIndicatorTest, ShowsEachStateWithItsImagesTextAndTimers) {
+    // The state forced at start-up keeps the creation interval: the first real check comes soon.
     indicator.ShowInternetState(false);
-    EXPECT_EQ(view.calls,
-              (std::vector<std::string>{"plate png:internet_connected_text0",
-                                        "icon png:internet_connected_icon0", "interval 5000",
-                                        "animator off", "caption disconnected"}));
+    EXPECT_EQ(view.calls, (std::vector<std::string>{"plate png:internet_connected_text0",
+                                                    "icon png:internet_connected_icon0",
+                                                    "animator off", "caption disconnected"}));
+    EXPECT_EQ(view.interval, 1000);
+    // The first check that finds the PC offline settles the offline interval.
+    view.calls.clear();
+    indicator.TimerCheckInternetTimer();
+    EXPECT_EQ(view.calls, (std::vector<std::string>{"interval 5000"}));
     EXPECT_EQ(view.caption, u"Internet Disconnected");
     EXPECT_FALSE(state.InternetConnected);
     EXPECT_TRUE(indicator.StateShown());
