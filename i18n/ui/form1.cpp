@@ -13,7 +13,10 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QWindow>
+
+#include <algorithm>
 
 namespace {
 
@@ -210,7 +213,21 @@ void TForm1::paintEvent(QPaintEvent*) {
 // before Confirm.)
 void TForm1::showEvent(QShowEvent* event) {
     SelectStoredLanguage();
+    KeepOnScreen();
     QDialog::showEvent(event);
+}
+
+// The dialog's fixed place suits a large screen; on a smaller one (a 1366 x 768 laptop) it would
+// hang over the edge with its buttons out of reach, so it is pulled back inside the screen.
+void TForm1::KeepOnScreen() {
+    if (const QScreen* display = screen())
+        move(PlaceOnScreen(display->availableGeometry(), geometry()));
+}
+
+QPoint PlaceOnScreen(const QRect& area, const QRect& window) {
+    // When the window is larger than the area, its top-left corner stays visible.
+    return {std::max(area.left(), std::min(window.left(), area.right() + 1 - window.width())),
+            std::max(area.top(), std::min(window.top(), area.bottom() + 1 - window.height()))};
 }
 
 void TForm1::mousePressEvent(QMouseEvent* event) {

@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QImage>
 #include <QPoint>
+#include <QRect>
 #include <array>
 #include <functional>
 #include <string>
@@ -49,6 +50,7 @@ protected:
 private:
     void BuildControls();
     void SelectStoredLanguage();
+    void KeepOnScreen();
 
     TBitmapFactory& factory_;
     IMessageBox* messageBox_;
@@ -63,3 +65,7 @@ private:
     bool dragging_ = false;
     QPoint dragOffset_;
 };
+
+// Where a window of this geometry goes so that it lies inside the screen area: unchanged when
+// it already does.
+QPoint PlaceOnScreen(const QRect& area, const QRect& window);

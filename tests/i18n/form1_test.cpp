@@ -218,6 +218,20 @@ TEST_F(Form1Test, TopBandShowsTheHandAndDragsTheDialog) {
     EXPECT_EQ(dialog.pos(), before + QPoint(40, 20));
 }
 
+TEST(Form1PlacementTest, TheFixedPlaceIsPulledInsideASmallerScreen) {
+    const QRect dialog(486, 251, 960, 584);
+    struct Case {
+        QRect screen;
+        QPoint expected;
+    };
+    for (const Case& c : {Case{QRect(0, 0, 1920, 1080), QPoint(486, 251)},
+                          Case{QRect(0, 0, 1366, 768), QPoint(406, 184)},
+                          Case{QRect(0, 32, 1280, 992), QPoint(320, 251)},
+                          Case{QRect(0, 0, 800, 600), QPoint(0, 16)},
+                          Case{QRect(1920, 0, 1920, 1080), QPoint(1920, 251)}})
+        EXPECT_EQ(PlaceOnScreen(c.screen, dialog), c.expected) << c.screen.width();
+}
+
 // With QUILLON_SCREENSHOT_DIR set, saves the dialog in every language of the shipped lang.ini
 // (form1-<section>.png) for a look by eye; otherwise skipped.
 TEST_F(Form1Test, ScreenshotsOfEveryLanguage) {
