@@ -4,6 +4,7 @@
 #include "app/controls.h"
 #include "app/form_language_view.h"
 #include "app/form_look.h"
+#include "app/layout_helpers.h"
 #include "app/local_upgrade_page.h"
 #include "app/port_access_notice.h"
 #include "app/print_page.h"
@@ -24,6 +25,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -65,11 +67,22 @@ private:
     TFormMain& form_;
 };
 
-// A demo run (tools/run.sh) says so in the window's title, so it is never taken for a real one.
-QString WindowTitle() {
+// A demo run (tools/run.sh) says so, so it is never taken for a real one.
+bool IsDemoRun() {
     const char* demo = std::getenv("QUILLON_DEMO");
-    const bool isDemo = demo != nullptr && std::strcmp(demo, "1") == 0;
-    return isDemo ? QStringLiteral("QUILLON (demo)") : QStringLiteral("QUILLON");
+    return demo != nullptr && std::strcmp(demo, "1") == 0;
+}
+
+// The borderless window shows no title bar, so a demo also carries a badge beside the logo.
+void AddDemoBadge(QWidget* form) {
+    auto* badge = Place<QLabel>(form, "LabelDemoBadge", 224, 28, 60, 22);
+    badge->setText(QStringLiteral("DEMO"));
+    badge->setAlignment(Qt::AlignCenter);
+    badge->setFont(PixelFont(13));
+    badge->setStyleSheet(QStringLiteral("QLabel { color: #10223f; background: #f5b700;"
+                                        " border-radius: 4px; font-weight: bold; }"));
+    // The top band moves the window; the badge must not swallow that press.
+    badge->setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
 QTimer* MakeTimer(QObject* owner, const char* name) {
@@ -193,7 +206,9 @@ TFormMain::TFormMain(FormMainOptions options, QWidget* parent)
         gauge->setGeometry(edit->geometry());
     }
 
-    setWindowTitle(WindowTitle());
+    setWindowTitle(IsDemoRun() ? QStringLiteral("QUILLON (demo)") : QStringLiteral("QUILLON"));
+    if (IsDemoRun())
+        AddDemoBadge(this);
     QCoreApplication::setApplicationName(QStringLiteral("QUILLON"));
 
     // Skin, page layout and tab looks; the window is centred at its final size.

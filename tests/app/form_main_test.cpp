@@ -143,7 +143,14 @@ TEST_F(FormMainTest, TitleSaysWhenTheRunIsADemo) {
                                        {"0", "QUILLON"},
                                        {"", "QUILLON"}}) {
         quillon::test::ScopedEnv demo("QUILLON_DEMO", std::string(value));
-        EXPECT_EQ(MakeForm()->windowTitle(), title) << "QUILLON_DEMO=" << value;
+        auto form = MakeForm();
+        EXPECT_EQ(form->windowTitle(), title) << "QUILLON_DEMO=" << value;
+        // The borderless window has no title bar: a demo shows a badge beside the logo too.
+        auto* badge = form->findChild<QLabel*>(QStringLiteral("LabelDemoBadge"));
+        EXPECT_EQ(badge != nullptr, std::string(value) == "1") << "QUILLON_DEMO=" << value;
+        if (badge != nullptr) {
+            EXPECT_EQ(badge->text(), QStringLiteral("DEMO"));
+        }
     }
 }
 
