@@ -19,6 +19,7 @@
 #include "platform/atomic_file.h"
 #include "platform/device_watch.h"
 #include "platform/paths.h"
+#include "platform/pending_files.h"
 #include "reception/upload_recorder.h"
 #include "upgrade/internet_indicator.h"
 #include "upgrade/upgrade_window.h"
@@ -281,8 +282,10 @@ void TFormMain::ConnectHandlers() {
     CreateNavigation();
 }
 
-// The close button of the skin ends the process at once: no close query, no restart.
+// The close button of the skin ends the process at once: no close query, no restart.  A download
+// under way is not unwound, so its temporary file is removed here.
 void TFormMain::SpeedButton4Click() {
+    platform::RemovePendingFiles();
     QCoreApplication::quit();
     if (options_.TerminateProcess) {
         options_.TerminateProcess();

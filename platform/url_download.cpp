@@ -1,5 +1,7 @@
 #include "platform/url_download.h"
 
+#include "platform/pending_files.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -163,8 +165,10 @@ public:
             curl_multi_cleanup(multi_);
         if (transfer_.fd >= 0)
             close(transfer_.fd);
-        if (!tempPath_.empty())
+        if (!tempPath_.empty()) {
             unlink(tempPath_.c_str());
+            DropPendingFile(tempPath_);
+        }
     }
     CurlDownload(const CurlDownload&) = delete;
     CurlDownload& operator=(const CurlDownload&) = delete;
@@ -248,6 +252,7 @@ bool CurlDownload::Run(const std::string& url, const std::string& path,
         error = std::string("cannot create a file beside ") + path + ": " + std::strerror(errno);
         return false;
     }
+    AddPendingFile(tempPath_);
     if (!Report(callback, {0, 0, kBindFindingResource, HostOf(url.c_str())})) {
         error = "cancelled";
         return false;
@@ -333,6 +338,7 @@ bool CurlDownload::Run(const std::string& url, const std::string& path,
         error = std::string("cannot rename the file: ") + std::strerror(errno);
         return false;
     }
+    DropPendingFile(tempPath_);
     tempPath_.clear();
     return true;
 }

@@ -377,6 +377,10 @@ class Run:
             code = "still running"
         self.expect("close-button", "exit code", code, 0)
         self.expect("close-button", "device", self.trace(frames), ["info", "version"])
+        # Ended without unwinding, the download still removed its temporary file.
+        parts = [name for _, _, names in os.walk(os.path.join(self.scratch, "tmp"))
+                 for name in names if ".part-" in name]
+        self.expect("close-button", "temporary files", parts, [])
 
     def finish(self):
         if self.program and self.program.alive():

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/main_state.h"
+#include "platform/pending_files.h"
 #include "tests/support/window_doubles.h"
 #include "tests/upgrade/upgrade_test_util.h"
 #include "upgrade/image_check.h"
@@ -165,6 +166,32 @@ TEST_F(DownloadTest, CloseRequestCancelsAndLeavesNoFile) {
     EXPECT_EQ(DownloadFirmwareFile(state, kFlash, kFlashServed), "");
     EXPECT_LT(gauge.positions.back(), kFlashServed);
     EXPECT_TRUE(Files().empty());
+}
+
+// The skin's close button ends the process without unwinding the download: it removes the
+// temporary file first.  A finished download's file is not the download's any more.
+TEST_F(DownloadTest, PendingFilesAreTheDownloadsUnderWayOnly) {
+    ASSERT_TRUE(Server().Fault("trickle target=images bytes=64 interval=0.02 count=1"));
+    std::vector<std::string> before, after;
+    pump.onPump = [&](int) {
+        if (gauge.positions.empty() || state.CloseRequested)
+            return;
+        before = Files();
+        platform::RemovePendingFiles(); // what the close button does before it ends the process
+        after = Files();
+        state.CloseRequested = true;
+    };
+    EXPECT_EQ(DownloadFirmwareFile(state, kFlash, kFlashServed), "");
+    ASSERT_EQ(before.size(), 1u);
+    EXPECT_NE(before[0].find(".part-"), std::string::npos) << before[0];
+    EXPECT_TRUE(after.empty());
+
+    pump.onPump = nullptr;
+    state.CloseRequested = false;
+    const std::string path = DownloadFirmwareFile(state, kFlash, kFlashServed);
+    ASSERT_FALSE(path.empty());
+    platform::RemovePendingFiles();
+    EXPECT_TRUE(fs::exists(path));
 }
 
 TEST_F(DownloadTest, WindowStaysAliveWhileTheServerIsSilent) {
