@@ -48,26 +48,6 @@ void SetTimerEnabled(QTimer* timer, bool enabled) {
 
 namespace {
 
-// What the connection monitor changes in the window.
-class FormConnectionView final : public IConnectionView {
-public:
-    explicit FormConnectionView(TFormMain& form) : form_(form) {}
-    void SetStatusText(const std::u16string& text) override {
-        if (auto* label = form_.Control<QLabel>("Label_Status"))
-            label->setText(ToQString(text));
-    }
-    void SetUartPrintReadTimerEnabled(bool enabled) override {
-        SetTimerEnabled(form_.UartPrintReadTimer, enabled);
-    }
-    void SetUartReadDebugTimerEnabled(bool enabled) override {
-        SetTimerEnabled(form_.UartReadDebugTimer, enabled);
-    }
-    void SetUpgradeBusy(int mode) override { form_.SetUpgradeBusy(mode); }
-
-private:
-    TFormMain& form_;
-};
-
 // A demo run (tools/run.sh) says so, so it is never taken for a real one.
 bool IsDemoRun() {
     const char* demo = std::getenv("QUILLON_DEMO");
@@ -125,7 +105,6 @@ TFormMain::TFormMain(FormMainOptions options, QWidget* parent)
         statusLabels_[row - 1] = std::make_unique<QtStatusLabel>(Control<QLabel>(name.constData()));
     }
     statusLabels_[3] = std::make_unique<QtStatusLabel>(Control<QLabel>("Label_Status"));
-    connectionView_ = std::make_unique<FormConnectionView>(*this);
 
     // The window texts start empty; the ports the subsystems reach the window through.
     state_.Texts = StringTable{};
@@ -198,14 +177,6 @@ TFormMain::TFormMain(FormMainOptions options, QWidget* parent)
         std::make_unique<ManualPage>(Control<QListWidget>("ManualListBox"), ManualFolder(dataDir));
     manualPage_->LoadManualList();
     LoadTexts();
-
-    // Each local-upgrade gauge stands exactly in its path edit's place while busy.
-    for (int row = 1; row <= 3; ++row) {
-        const QByteArray n = QByteArray::number(row);
-        auto* edit = Control<QWidget>(("Edit_UpgradePath" + n).constData());
-        auto* gauge = Control<QWidget>(("ProgressBar" + n).constData());
-        gauge->setGeometry(edit->geometry());
-    }
 
     setWindowTitle(IsDemoRun() ? QStringLiteral("QUILLON (demo)") : QStringLiteral("QUILLON"));
     if (IsDemoRun())
@@ -371,13 +342,9 @@ void TFormMain::ChooseProgressPair(int mode) {
 }
 
 void TFormMain::CheckConnection() {
-    const ConnectionResult result = ::CheckConnection(state_, *connectionView_);
+    const ConnectionResult result = ::CheckConnection(state_, *upgradeWindow_);
     if (portAccessNotice_)
         portAccessNotice_->AfterCheck(result);
-}
-
-bool TFormMain::RetryingConnection() const {
-    return portAccessNotice_ && portAccessNotice_->Retrying();
 }
 
 void TFormMain::DeviceChanged() {

@@ -25,7 +25,6 @@ class TImageControl;
 class TPrintPage;
 class TSyncUart;
 class UploadRecorder;
-class IConnectionView;
 class DtcPage;
 class ManualPage;
 class ILanguageView;
@@ -98,8 +97,6 @@ public:
     // The connection monitor; also run by the device-change notification, and every 2 s while
     // the ScanTool's port is there but cannot be opened (app/port_access_notice.h).
     void CheckConnection();
-    // Whether the connection monitor is due to run again because the port could not be opened.
-    bool RetryingConnection() const;
     // Device-change notification from the platform.
     void DeviceChanged();
     // Shows the internet indicator's state and adjusts its timers.
@@ -179,7 +176,6 @@ private:
     std::unique_ptr<QtMessageBox> messageBox_;
     std::unique_ptr<TSyncUart> uart_;
     std::array<std::unique_ptr<QtStatusLabel>, 4> statusLabels_; // rows 1..3, then Label_Status
-    std::unique_ptr<IConnectionView> connectionView_;
     std::unique_ptr<UploadRecorder> uploadRecorder_;
     std::unique_ptr<PortAccessNotice> portAccessNotice_;
     std::unique_ptr<DtcPage> dtcPage_;

@@ -65,8 +65,7 @@ QPushButton:disabled {
 QString ChooseFileWithDialog(QWidget* parent, const QString& filter) {
     QFileDialog dialog(parent);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilter(filter);
-    dialog.setNameFilters(filter.split(QStringLiteral(";;")));
+    dialog.setNameFilter(filter); // splits Qt's ";;" list itself
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();
@@ -78,15 +77,11 @@ LocalUpgradePage::LocalUpgradePage(QWidget* sheet, MainState& state, IUpgradeWin
     : sheet_(sheet), state_(state), window_(window),
       ownInput_(std::make_unique<QtInputBox>(sheet->window())),
       tools_(std::make_unique<DeviceTools>(state, window, *ownInput_)),
-      chooseFile_(ChooseFileWithDialog), testFilePath_(platform::ExecutableDir() + "test.fls") {
+      chooseFile_(ChooseFileWithDialog) {
     CreateControls();
 }
 
 LocalUpgradePage::~LocalUpgradePage() = default;
-
-void LocalUpgradePage::SetInputBox(IInputBox* input) {
-    tools_->SetInputBox(input != nullptr ? *input : *ownInput_);
-}
 
 void LocalUpgradePage::CreateControls() {
     sheet_->setStyleSheet(QString::fromLatin1(kPageStyle));
@@ -114,8 +109,9 @@ void LocalUpgradePage::CreateControls() {
         update->setText(QStringLiteral("Update"));
         for (QPushButton* button : {select, update})
             button->setFont(PixelFont(15));
-        // The gauge takes the edit's place while the row burns (the window sets its rectangle).
-        auto* gauge = Place<TGauge>(group, Numbered("ProgressBar", row), 16, 30, 372, 30);
+        // The gauge takes the edit's place while the row burns.
+        auto* gauge = Place<TGauge>(group, Numbered("ProgressBar", row), 0, 0, 0, 0);
+        gauge->setGeometry(edit->geometry());
         gauge->SetBackColor(QColor(8, 49, 95));
         gauge->SetFillColor(QColor(0, 239, 96));
         gauge->hide();
@@ -174,26 +170,25 @@ void LocalUpgradePage::Button_LocalUpgradeClick(int row) {
     LocalBurn(state_, window_, row, path);
 }
 
-void LocalUpgradePage::RunTool(const std::function<void()>& tool) {
-    if (toolRunning_)
-        return;
-    toolRunning_ = true;
-    tool();
-    toolRunning_ = false;
+void LocalUpgradePage::RunTool(const std::function<void()>& tool, const char* button) {
+    QPushButton* disabled = button != nullptr ? Button(button) : nullptr;
+    if (disabled != nullptr)
+        disabled->setEnabled(false);
+    if (!toolRunning_) {
+        toolRunning_ = true;
+        tool();
+        toolRunning_ = false;
+    }
+    if (disabled != nullptr)
+        disabled->setEnabled(true);
 }
 
 void LocalUpgradePage::Button_QueryVersionClick() {
-    QPushButton* button = Button("Button_QueryVersion");
-    button->setEnabled(false);
-    RunTool([this] { tools_->QueryVersion(); });
-    button->setEnabled(true);
+    RunTool([this] { tools_->QueryVersion(); }, "Button_QueryVersion");
 }
 
 void LocalUpgradePage::Button_QueryIDClick() {
-    QPushButton* button = Button("Button_QueryID");
-    button->setEnabled(false);
-    RunTool([this] { tools_->QueryId(); });
-    button->setEnabled(true);
+    RunTool([this] { tools_->QueryId(); }, "Button_QueryID");
 }
 
 void LocalUpgradePage::Button_SetIDClick() {
@@ -201,5 +196,5 @@ void LocalUpgradePage::Button_SetIDClick() {
 }
 
 void LocalUpgradePage::Button3Click() {
-    RunTool([this] { tools_->TestBurn(testFilePath_); });
+    RunTool([this] { tools_->TestBurn(platform::ExecutableDir() + "test.fls"); });
 }

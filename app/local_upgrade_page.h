@@ -28,16 +28,12 @@ public:
     LocalUpgradePage(QWidget* sheet, MainState& state, IUpgradeWindow& window);
     ~LocalUpgradePage() override;
 
-    QWidget* Sheet() const { return sheet_; }
     DeviceTools& Tools() { return *tools_; }
     // A maintenance tool is talking to the ScanTool (pages must not change meanwhile).
     bool ToolRunning() const { return toolRunning_; }
 
-    // Test seams: the file dialog, the input box and the test burn's file.
+    // Test seam: the file dialog.
     void SetFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
-    void SetInputBox(IInputBox* input);
-    void SetTestFilePath(std::string path) { testFilePath_ = std::move(path); }
-    const std::string& TestFilePath() const { return testFilePath_; }
 
     void Button_UpgradeSelectClick(int row);
     void Button_LocalUpgradeClick(int row);
@@ -50,8 +46,9 @@ private:
     void CreateControls();
     QLineEdit* PathEdit(int row) const;
     QPushButton* Button(const char* name) const;
-    // Runs one maintenance tool with the page-switch guard raised.
-    void RunTool(const std::function<void()>& tool);
+    // Runs one maintenance tool with the page-switch guard raised; `button`, when given, stays
+    // disabled meanwhile.
+    void RunTool(const std::function<void()>& tool, const char* button = nullptr);
 
     QWidget* sheet_;
     MainState& state_;
@@ -59,6 +56,5 @@ private:
     std::unique_ptr<IInputBox> ownInput_;
     std::unique_ptr<DeviceTools> tools_;
     FileChooser chooseFile_;
-    std::string testFilePath_;
     bool toolRunning_ = false;
 };

@@ -25,8 +25,6 @@ public:
     // After each run of the connection monitor.
     void AfterCheck(const ConnectionResult& result);
 
-    bool Retrying() const { return retry_.isActive(); }
-
 private:
     QObject* owner_;
     PortAccessTexts texts_;

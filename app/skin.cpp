@@ -4,7 +4,6 @@
 #include "app/first_paint.h"
 #include "app/form_look.h"
 #include "app/form_main.h"
-#include "app/local_upgrade_page.h"
 #include "app/print_page.h"
 #include "graphics/bitmap_factory.h"
 #include "graphics/ui/qt_bitmap.h"
@@ -135,9 +134,7 @@ void TFormMain::TabImgBtnClick() {
 
 void TFormMain::SwitchTabImgBtn(int index) {
     // A maintenance tool talking to the ScanTool keeps its page, as an upgrade does.
-    const bool toolRunning = localUpgradePage_ && localUpgradePage_->ToolRunning();
-    if (state_.BusyMode != 0 || toolRunning || index == state_.CurrentTab || index < 0 ||
-        index >= kPageCount)
+    if (OperationRunning() || index == state_.CurrentTab || index < 0 || index >= kPageCount)
         return;
     const int left = state_.CurrentTab;
     // The pages without a tab leave every tab in its other look.

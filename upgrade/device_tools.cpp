@@ -68,7 +68,7 @@ std::u16string NextDeviceId(const std::u16string& id) {
 }
 
 DeviceTools::DeviceTools(MainState& state, IUpgradeWindow& window, IInputBox& input)
-    : state_(state), window_(window), input_(&input) {}
+    : state_(state), window_(window), input_(input) {}
 
 bool DeviceTools::QueryVersion() {
     char type[11] = {};
@@ -99,7 +99,7 @@ bool DeviceTools::QueryId() {
 
 bool DeviceTools::SetId() {
     std::u16string text = lastId_;
-    if (!input_->InputString(u"ID", text, kDeviceIdLength))
+    if (!input_.InputString(u"ID", text, kDeviceIdLength))
         return false;
     // The trimmed text is proposed next time even when it is refused now.
     lastId_ = TrimBlanks(text);

@@ -30,7 +30,6 @@ std::u16string NextDeviceId(const std::u16string& id);
 class DeviceTools {
 public:
     DeviceTools(MainState& state, IUpgradeWindow& window, IInputBox& input);
-    void SetInputBox(IInputBox& input) { input_ = &input; }
 
     // Shows "<type>-<subtype>  ROM_ver:<rom> FLASH_ver:<flash>" under the caption "info", or
     // "Fail to request device version!".  True when the ScanTool answered.
@@ -50,6 +49,6 @@ public:
 private:
     MainState& state_;
     IUpgradeWindow& window_;
-    IInputBox* input_;
+    IInputBox& input_;
     std::u16string lastId_;
 };
