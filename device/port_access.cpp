@@ -2,6 +2,7 @@
 
 #include "platform/device_access.h"
 #include "platform/serial_port.h"
+#include "platform/text_codec.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -42,9 +43,10 @@ namespace {
 
 constexpr const char* kModemManager = "ModemManager";
 
+// Paths, names and system messages are UTF-8 in practice; other bytes pass as Latin-1.
 std::u16string Widen(const std::string& text) {
-    // Paths, names and commands here are ASCII in practice; other bytes pass as Latin-1.
-    return std::u16string(text.begin(), text.end());
+    auto utf16 = platform::Utf8ToUtf16(text);
+    return utf16 ? *utf16 : platform::Latin1ToUtf16(text);
 }
 
 // `text` with %1, %2 ... replaced by the arguments, in one pass, so that an argument that holds

@@ -37,8 +37,8 @@ std::string SettingsFilePath() {
 
 void TSyncUart::SaveSettings(const std::string& subKey) const {
     const std::string path = SettingsFilePath();
+    platform::MakeUserDir(platform::ConfigDir());
     std::error_code ignored;
-    std::filesystem::create_directories(platform::ConfigDir(), ignored);
     IniFile ini;
     if (!ini.OpenExisting(path)) {
         // A new file is UTF-8; one that is there but cannot be read is left alone.

@@ -100,13 +100,13 @@ void MoveIfPlaced(ILanguageView& view, const char* control, const Place& place) 
         view.MoveTo(control, place->first, place->second);
 }
 
-constexpr std::array<const char*, 16> kChineseFontLabels = {
+constexpr std::array<const char*, 17> kChineseFontLabels = {
     "Label_Upgrade",         "Label_Step1Part1",  "Label_Step1Part2",
     "Label_Step2",           "Label_Step2Part2",  "Label_Step3",
     "Label_Step3Part2",      "Label_CheckUpdate", "Label_InternetConnected",
     "Label_InternetUpgrade", "Label_Print",       "Label_PrintPrint",
     "Label_Clear",           "Label_Copy",        "Label_Edit",
-    "Label_Status"};
+    "Label_Status",          "Label_DtcLookup"};
 
 constexpr std::array<const char*, 6> kStepLabels = {"Label_Step1Part1", "Label_Step1Part2",
                                                     "Label_Step2",      "Label_Step2Part2",
@@ -198,10 +198,7 @@ std::string LoadLanguage(MainState& state, ILanguageView& view, const std::strin
     SetLabelInternetUpgradePostion(view, n);
     caption("LabelPrint");
     SetLabelPrintPostion(view, n);
-    // The third tab's caption; for Chinese in the face of the other two.
     caption("LabelDtcLookup");
-    if (n == 1)
-        view.SetFontFace("Label_DtcLookup", kFaceSongTi);
     caption("LabelCheckUpdate");
     PlaceCheckUpdateLabel(view, n);
 

@@ -175,8 +175,6 @@ bool IniFile::OpenExisting(const std::string& path) {
     path_ = path;
     bytes_.clear();
     const bool read = ReadWholeFile(path, bytes_);
-    if (!read)
-        bytes_.clear();
     Parse();
     return read;
 }
