@@ -5,6 +5,7 @@
 #include "app/form_main.h"
 #include "i18n/language_keys.h"
 #include "tests/app/form_test_support.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/sim_harness.h"
 #include "upgrade/internet_indicator.h"
 
@@ -127,13 +128,12 @@ TEST(CaptionFitTest, ForcedOnlineCheckTurnsTheIndicatorOn) {
     ScratchDir scratch;
     quillon::test::ScopedSimEnvironment env((scratch.Path() / "dev").string(),
                                             (scratch.Path() / "sys").string());
-    ::setenv("QUILLON_ONLINE", "1", 1);
+    quillon::test::ScopedEnv online("QUILLON_ONLINE", std::string("1"));
     TFormMain form(TestFormOptions(scratch));
     form.show();
     EXPECT_FALSE(form.State().InternetConnected);
     EXPECT_EQ(form.TimerCheckInternet->interval(), 1000);
     form.Indicator().TimerCheckInternetTimer();
-    ::unsetenv("QUILLON_ONLINE");
     EXPECT_TRUE(form.State().InternetConnected);
     EXPECT_EQ(Text(form.Control("Label_InternetConnected")), "Internet Connected");
     EXPECT_EQ(form.TimerCheckInternet->interval(), 15000);

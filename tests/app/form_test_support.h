@@ -6,6 +6,7 @@
 #include "graphics/bitmap_factory.h"
 #include "graphics/ui/qt_bitmap.h"
 #include "graphics/ui/qt_image_control.h"
+#include "tests/support/window_doubles.h"
 
 #include <QLabel>
 
@@ -36,23 +37,7 @@ private:
     std::filesystem::path path_;
 };
 
-// Records every message; `onShow` runs while the message is "on screen" (the window state at
-// that moment is what the user sees behind the box).
-class RecordingMessageBox final : public IMessageBox {
-public:
-    void ShowTextMessage(const std::u16string& text) override {
-        shown.push_back(text);
-        if (onShow)
-            onShow(text);
-    }
-    void ShowCaptionedMessage(const std::u16string& caption, const std::u16string& text) override {
-        captions.push_back(caption);
-        ShowTextMessage(text);
-    }
-    std::vector<std::u16string> shown;
-    std::vector<std::u16string> captions;
-    std::function<void(const std::u16string&)> onShow;
-};
+using RecordingMessageBox = ::RecordingMessages;
 
 // Options for a window under test: lang.ini and the upload file in `scratch`, messages recorded
 // by `messages` (when given), no watch on the system's devices.

@@ -41,7 +41,7 @@ protected:
         ASSERT_TRUE(server_.AddImage("b.fls", Pattern(512 * 6 + 100, 2)));
         ASSERT_TRUE(server_.Start()) << server_.Error();
         ASSERT_TRUE(server_.Offer("default", "1.0.2", "a.rom", "2.0.1", "b.fls"));
-        host_ = std::make_unique<ScopedEnv>("QUILLON_UPDATE_HOST", server_.HostPort());
+        host_ = std::make_unique<quillon::test::ScopedUpdateHost>(server_);
         tmpdir_ = std::make_unique<ScopedEnv>("TMPDIR", scratch_.Path().string());
         ASSERT_TRUE(sim_.Start()) << sim_.Error();
         env_ = std::make_unique<quillon::test::ScopedSimEnvironment>(sim_);

@@ -4,6 +4,7 @@
 #include "platform/ini_file.h"
 #include "tests/device/pty_peer.h"
 #include "tests/i18n/ini_test_util.h"
+#include "tests/support/scoped_env.h"
 
 #include <gtest/gtest.h>
 
@@ -48,22 +49,11 @@ std::string Utf8File(const char* text) {
 // Points XDG_CONFIG_HOME at a scratch folder while it lives.
 class ConfigHome {
 public:
-    ConfigHome() {
-        const char* old = std::getenv("XDG_CONFIG_HOME");
-        saved_ = old ? std::optional<std::string>(old) : std::nullopt;
-        setenv("XDG_CONFIG_HOME", dir_.path().c_str(), 1);
-    }
-    ~ConfigHome() {
-        if (saved_)
-            setenv("XDG_CONFIG_HOME", saved_->c_str(), 1);
-        else
-            unsetenv("XDG_CONFIG_HOME");
-    }
     std::string File() const { return dir_.File("quillon/settings.ini"); }
 
 private:
-    ScratchDir dir_;
-    std::optional<std::string> saved_;
+    ScratchDir dir_; // made before the variable is set, removed after it is restored
+    quillon::test::ScopedEnv env_{"XDG_CONFIG_HOME", dir_.path().string()};
 };
 
 TEST(SyncUartSettings, SaveAndLoadFollowTheFileLayout) {
@@ -167,16 +157,10 @@ TEST(SyncUartSettings, WithoutXdgConfigHomeTheFileLiesInDotConfig) {
     const char* home = std::getenv("HOME");
     if (!home || *home != '/')
         GTEST_SKIP() << "no home folder";
-    const char* old = std::getenv("XDG_CONFIG_HOME");
-    const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
     for (const char* value : {"", "relative/path"}) {
-        setenv("XDG_CONFIG_HOME", value, 1);
+        quillon::test::ScopedEnv config("XDG_CONFIG_HOME", std::string(value));
         EXPECT_EQ(SettingsFilePath(), std::string(home) + "/.config/quillon/settings.ini") << value;
     }
-    if (saved)
-        setenv("XDG_CONFIG_HOME", saved->c_str(), 1);
-    else
-        unsetenv("XDG_CONFIG_HOME");
 }
 
 TEST(SyncUartLock, IsAMutexOfItsHolder) {

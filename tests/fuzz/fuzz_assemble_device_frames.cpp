@@ -1,5 +1,6 @@
 #include "device/frame_codec.h"
 #include "reception/frame_reassembler.h"
+#include "tests/support/scantool_frame.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -43,16 +44,7 @@ std::vector<std::uint8_t> Stream(FuzzedDataProvider& in) {
             const std::uint16_t code =
                 in.ConsumeBool() ? std::uint16_t(0x01FF + 0x100 * in.ConsumeIntegralInRange(0, 2))
                                  : in.ConsumeIntegral<std::uint16_t>();
-            std::vector<std::uint8_t> frame(payload.size() + kFrameOverhead);
-            frame[0] = frame[1] = '$';
-            frame[2] = static_cast<std::uint8_t>(frame.size());
-            frame[3] = static_cast<std::uint8_t>(frame.size() >> 8);
-            frame[4] = static_cast<std::uint8_t>(code);
-            frame[5] = static_cast<std::uint8_t>(code >> 8);
-            std::copy(payload.begin(), payload.end(), frame.begin() + 6);
-            frame[frame.size() - 2] = 0x0D;
-            frame[frame.size() - 1] = 0x0A;
-            SealFrame(frame.data(), static_cast<int>(frame.size()));
+            std::vector<std::uint8_t> frame = quillon::test::ScanToolFrame(code, payload);
             if (in.ConsumeBool()) { // a damaged one: another declared length
                 const auto declared = in.ConsumeIntegral<std::uint16_t>();
                 frame[2] = static_cast<std::uint8_t>(declared);

@@ -1,5 +1,7 @@
 #include "platform/internet_state.h"
 
+#include "tests/support/scoped_env.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -73,25 +75,11 @@ TEST(InternetStateTest, LoopbackAndUnknownInterfacesAreNeverUp) {
     EXPECT_FALSE(platform::InterfaceIsUp(std::string(64, 'e')));
 }
 
-class ScopedOnline {
-public:
-    explicit ScopedOnline(const char* value) {
-        if (const char* old = std::getenv("QUILLON_ONLINE"))
-            saved_ = old;
-        if (value)
-            ::setenv("QUILLON_ONLINE", value, 1);
-        else
-            ::unsetenv("QUILLON_ONLINE");
-    }
-    ~ScopedOnline() {
-        if (saved_)
-            ::setenv("QUILLON_ONLINE", saved_->c_str(), 1);
-        else
-            ::unsetenv("QUILLON_ONLINE");
-    }
-
-private:
-    std::optional<std::string> saved_;
+// QUILLON_ONLINE set to `value` (removed for null) while it lives.
+struct ScopedOnline : quillon::test::ScopedEnv {
+    explicit ScopedOnline(const char* value)
+        : ScopedEnv("QUILLON_ONLINE",
+                    value != nullptr ? std::optional<std::string>(value) : std::nullopt) {}
 };
 
 TEST(InternetStateTest, EnvironmentForcesTheAnswer) {

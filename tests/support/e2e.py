@@ -38,7 +38,7 @@ def upload_bytes(blocks, size):
 
 
 class Scratch:
-    """A scratch folder, removed at the end unless the test failed and asked to keep it."""
+    """A scratch folder, removed by remove()."""
 
     def __init__(self, prefix, base=None):
         self.dir = tempfile.mkdtemp(prefix=prefix, dir=base)
@@ -66,7 +66,6 @@ class Simulator:
         ready = self.proc.stdout.readline().split()
         if not ready or ready[0] != "READY":
             raise RuntimeError(f"the simulator did not start: {ready}")
-        self.slave = ready[1] if len(ready) > 1 and ready[1] != "-" else None
         self.device = os.path.join(self.dev, "ttyACM0")
 
     def env(self):

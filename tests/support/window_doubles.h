@@ -52,12 +52,19 @@ struct TestPump : IMessagePump {
 };
 
 // Every message shown; `captions` holds those of the messages with a caption of their own.
+// `onShow` runs while the message is "on screen" (the window state at that moment is what the
+// user sees behind the box).
 struct RecordingMessages : IMessageBox {
-    void ShowTextMessage(const std::u16string& text) override { shown.push_back(text); }
+    void ShowTextMessage(const std::u16string& text) override {
+        shown.push_back(text);
+        if (onShow)
+            onShow(text);
+    }
     void ShowCaptionedMessage(const std::u16string& caption, const std::u16string& text) override {
         captions.push_back(caption);
-        shown.push_back(text);
+        ShowTextMessage(text);
     }
     std::vector<std::u16string> shown;
     std::vector<std::u16string> captions;
+    std::function<void(const std::u16string&)> onShow;
 };
