@@ -87,8 +87,12 @@ std::u16string QtStatusLabel::Caption() const {
 }
 
 void QtMessageBox::ShowTextMessage(const std::u16string& text) {
+    ShowCaptionedMessage(ToU16(QCoreApplication::applicationName()), text);
+}
+
+void QtMessageBox::ShowCaptionedMessage(const std::u16string& caption, const std::u16string& text) {
     QMessageBox box(parent_);
-    box.setWindowTitle(QCoreApplication::applicationName());
+    box.setWindowTitle(ToQString(caption));
     // The text is shown as it stands, never taken for markup.
     box.setTextFormat(Qt::PlainText);
     box.setText(ToQString(text));

@@ -73,6 +73,7 @@ class QtMessageBox final : public IMessageBox {
 public:
     explicit QtMessageBox(QWidget* parent) : parent_(parent) {}
     void ShowTextMessage(const std::u16string& text) override;
+    void ShowCaptionedMessage(const std::u16string& caption, const std::u16string& text) override;
 
 private:
     QWidget* parent_;

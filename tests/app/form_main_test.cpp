@@ -490,9 +490,11 @@ TEST(QtMessageBoxTest, ShowsItsTextAsItStandsWithOneOkButton) {
     Qt::TextFormat format = Qt::AutoText;
     QMessageBox::StandardButtons buttons;
     Qt::TextInteractionFlags interaction;
+    QString title;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            title = box->windowTitle();
             text = box->text();
             format = box->textFormat();
             buttons = box->standardButtons();
@@ -508,6 +510,12 @@ TEST(QtMessageBoxTest, ShowsItsTextAsItStandsWithOneOkButton) {
     EXPECT_EQ(buttons, QMessageBox::Ok);
     // The user can select and copy it.
     EXPECT_TRUE(interaction.testFlag(Qt::TextSelectableByMouse));
+    EXPECT_EQ(title, QCoreApplication::applicationName());
+
+    // A message with a caption of its own shows that caption as the box's title.
+    messageBox.ShowCaptionedMessage(u"info", u"KV100-STD  ROM_ver:2.3.1 FLASH_ver:2.3.0");
+    EXPECT_EQ(title, "info");
+    EXPECT_EQ(text, "KV100-STD  ROM_ver:2.3.1 FLASH_ver:2.3.0");
 }
 
 // The connection hooks against the simulated ScanTool on COM1.
